@@ -1,0 +1,411 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <type_traits>
+#include <vector>
+#include <unistd.h>
+
+#include "core/tableau.h"
+
+namespace {
+
+// Exposes the capacity and checks the invariants of the buffer.
+template <typename T>
+struct Sonde : BasicArray<T, const T> {
+  using BasicArray<T, const T>::BasicArray;
+  size_t capacite() const { return this->capacity_; }
+  bool queueNulle() const {
+    for (size_t i = this->count_; i < this->capacity_; ++i) {
+      if (this->items_[i] != T()) return false;
+    }
+    return true;
+  }
+};
+
+std::vector<int> contenu(const VirtualArray<int, const int>& a) {
+  return std::vector<int>(a.items(), a.items() + a.count());
+}
+
+Sonde<int> suite(std::initializer_list<int> valeurs) {
+  Sonde<int> a;
+  for (int v : valeurs) a.add(v);
+  return a;
+}
+
+bool capaciteReglementaire(size_t c) {
+  return c == 0 || c == 4 || (c <= 1024 && c % 16 == 0) || (c > 1024 && c % 256 == 0);
+}
+
+TEST(Tableau, CroissanceParPasFixes) {
+  const struct { size_t demande, capacite; } cas[] = {
+      {1, 4}, {2, 4}, {3, 4}, {4, 4}, {5, 16}, {16, 16}, {17, 32}, {1024, 1024}, {1025, 1280},
+  };
+  for (const auto& c : cas) {
+    Sonde<int> a;
+    a.reserve(c.demande);
+    EXPECT_EQ(a.capacite(), c.capacite) << c.demande;
+    EXPECT_TRUE(a.queueNulle());
+    a.reserve(c.demande - 1);
+    EXPECT_EQ(a.capacite(), c.capacite) << "shrunk after " << c.demande;
+  }
+}
+
+TEST(Tableau, AjoutsUnParUn) {
+  Sonde<uint64_t> a;
+  std::vector<size_t> capacites;
+  for (uint64_t i = 1; i <= 1025; ++i) {
+    a.add(i);
+    if (capacites.empty() || capacites.back() != a.capacite()) capacites.push_back(a.capacite());
+  }
+  ASSERT_EQ(capacites.size(), 66u);
+  EXPECT_EQ(capacites[0], 4u);
+  for (size_t i = 1; i < 65; ++i) EXPECT_EQ(capacites[i], 16 * i);
+  EXPECT_EQ(capacites[65], 1280u);
+  EXPECT_TRUE(a.queueNulle());
+  EXPECT_EQ(a[1024], 1025u);
+}
+
+// Records every hook call; the release notes the count it sees.
+struct Journal : BasicArray<int, const int> {
+  std::string trace;
+  ~Journal() override { clear(); }
+
+ protected:
+  int copyElement(const int& v) override {
+    trace += "c" + std::to_string(v) + " ";
+    return v;
+  }
+  void detachElement(size_t i) override {
+    trace += "d" + std::to_string(i) + "=" + std::to_string(items_[i]) + " ";
+  }
+  void releasePending() override { trace += "r" + std::to_string(count_) + " "; }
+};
+
+TEST(Tableau, OrdreDesCrochets) {
+  struct Cas {
+    const char* nom;
+    void (*operation)(Journal&);
+    const char* trace;
+  } cas[] = {
+      {"set", [](Journal& a) { a.set(9, 1); }, "d1=2 c9 r3 "},
+      {"set beyond", [](Journal& a) { a.set(9, 5); }, "c9 "},
+      {"remove", [](Journal& a) { a.remove(0); }, "d0=1 r2 "},
+      {"remove beyond", [](Journal& a) { a.remove(3); }, ""},
+      {"insert", [](Journal& a) { a.insert(8, 0); }, "c8 "},
+      {"fill", [](Journal& a) { a.fill(7, 3, 2); }, "d2=3 c7 r3 c7 c7 "},
+      {"clear", [](Journal& a) { a.clear(); }, "d2=3 r2 d1=2 r1 d0=1 r0 "},
+      {"move", [](Journal& a) { a.moveOneWithin(0, 3); }, ""},
+      {"append self", [](Journal& a) { a.append(a); }, "c1 c2 c3 "},
+  };
+  for (const Cas& c : cas) {
+    Journal a;
+    const int valeurs[] = {1, 2, 3};
+    a.addValues(valeurs, 3);
+    a.trace.clear();
+    c.operation(a);
+    EXPECT_EQ(a.trace, c.trace) << c.nom;
+  }
+}
+
+TEST(Tableau, DeplacementsDansUnTableau) {
+  struct Cas {
+    size_t de, vers, nombre;
+    std::vector<int> resultat;
+  } cas[] = {
+      {0, 3, 1, {2, 3, 1, 4, 5}},
+      {3, 1, 1, {1, 4, 2, 3, 5}},
+      {0, 5, 1, {2, 3, 4, 5, 1}},
+      {1, 2, 1, {1, 2, 3, 4, 5}},
+      {1, 3, 2, {1, 2, 3, 4, 5}},
+      {2, 2, 3, {1, 2, 3, 4, 5}},
+      {3, 0, 9, {4, 5, 1, 2, 3}},
+      {0, 4, 2, {3, 4, 1, 2, 5}},
+      {0, 10, 1, {2, 3, 4, 5, 0, 0, 0, 0, 0, 1}},
+      {5, 0, 1, {1, 2, 3, 4, 5}},
+      {1, 0, 0, {1, 2, 3, 4, 5}},
+  };
+  for (const Cas& c : cas) {
+    Sonde<int> a = suite({1, 2, 3, 4, 5});
+    a.moveWithin(c.de, c.vers, c.nombre);
+    EXPECT_EQ(contenu(a), c.resultat) << c.de << " -> " << c.vers << " x" << c.nombre;
+    EXPECT_TRUE(a.queueNulle());
+  }
+}
+
+TEST(Tableau, DeplacementsEntreTableaux) {
+  Sonde<int> source = suite({1, 2, 3});
+  Sonde<int> destination;
+  source.moveTo(0, destination, 10, 3);
+  EXPECT_EQ(source.capacite(), 0u);
+  EXPECT_EQ(source.items(), nullptr);
+  EXPECT_EQ(contenu(destination), (std::vector<int>{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3}));
+
+  Sonde<int> gauche = suite({1, 2, 3});
+  Sonde<int> droite = suite({7, 8});
+  gauche.moveTo(1, droite, 1, 5);
+  EXPECT_EQ(contenu(gauche), std::vector<int>{1});
+  EXPECT_EQ(contenu(droite), (std::vector<int>{7, 2, 3, 8}));
+  EXPECT_TRUE(gauche.queueNulle());
+  droite.moveOneTo(0, gauche, 0);
+  EXPECT_EQ(contenu(gauche), (std::vector<int>{7, 1}));
+}
+
+TEST(Tableau, PositionsAuDelaDeLaFin) {
+  Sonde<int> a;
+  a.insert(4, 5);
+  EXPECT_EQ(contenu(a), (std::vector<int>{0, 0, 0, 0, 0, 4}));
+  Sonde<int> b;
+  b.set(4, 2);
+  EXPECT_EQ(contenu(b), (std::vector<int>{0, 0, 4}));
+
+  Sonde<int> c;
+  c.fill(1, 0, 5);
+  EXPECT_EQ(c.count(), 0u);
+  EXPECT_EQ(c.capacite(), 16u);
+  Sonde<int> d;
+  d.fill(1, 0, 0);
+  EXPECT_EQ(d.items(), nullptr);
+  Sonde<int> e = suite({1});
+  e.fill(6, 2, 3);
+  EXPECT_EQ(contenu(e), (std::vector<int>{1, 0, 0, 6, 6}));
+
+  Sonde<int> f = suite({1});
+  f.remove(0);
+  EXPECT_EQ(f.capacite(), 0u);
+  EXPECT_EQ(f.items(), nullptr);
+}
+
+TEST(Tableau, CopiesEtAjoutsDeTableaux) {
+  Sonde<int> a = suite({1, 2, 3, 4, 5});
+  Sonde<int> b;
+  b.appendRange(a, 2, 100);
+  EXPECT_EQ(contenu(b), (std::vector<int>{3, 4, 5}));
+  b.appendRange(a, 5, 1);
+  EXPECT_EQ(b.count(), 3u);
+  a.append(a);
+  EXPECT_EQ(contenu(a), (std::vector<int>{1, 2, 3, 4, 5, 1, 2, 3, 4, 5}));
+
+  b = b;
+  EXPECT_EQ(contenu(b), (std::vector<int>{3, 4, 5}));
+  b = a;
+  EXPECT_EQ(contenu(b), contenu(a));
+  EXPECT_NE(b.items(), a.items());
+  BasicArray<int, const int> c(b);
+  EXPECT_EQ(contenu(c), contenu(a));
+}
+
+// The value is read from the buffer that the operation moves or empties.
+TEST(Tableau, ValeurPriseDansLeTableau) {
+  Sonde<int> a = suite({1, 2, 3, 4});
+  ASSERT_EQ(a.capacite(), 4u);
+  a.add(a[0]);
+  EXPECT_EQ(contenu(a), (std::vector<int>{1, 2, 3, 4, 1}));
+
+  Sonde<int> b = suite({1, 2, 3, 4});
+  b.insert(b[3], 0);
+  EXPECT_EQ(contenu(b), (std::vector<int>{4, 1, 2, 3, 4}));
+
+  Sonde<int> c = suite({1, 2, 3, 4});
+  c.addValues(c.items() + 1, 3);
+  EXPECT_EQ(contenu(c), (std::vector<int>{1, 2, 3, 4, 2, 3, 4}));
+
+  Sonde<int> d = suite({1, 2});
+  d.set(d[1], 0);
+  d.fill(d[0], 3, 1);
+  EXPECT_EQ(contenu(d), (std::vector<int>{2, 2, 2, 2}));
+}
+
+TEST(Tableau, Recherches) {
+  BasicArray<unsigned int, const unsigned int> vide;
+  EXPECT_EQ(vide.find(3), 0u);
+  const unsigned int valeurs[] = {3, 7, 7};
+  BasicArray<unsigned int, const unsigned int> a(3, valeurs);
+  EXPECT_EQ(a.find(7), 1u);
+  EXPECT_EQ(a.find(5), 3u);
+
+  const uint64_t tries[] = {10, 20, 30};
+  BasicArray<uint64_t, const uint64_t> b(3, tries);
+  const struct { uint64_t valeur; size_t position; } cas[] = {
+      {20, 1}, {25, 2}, {5, 0}, {40, 3}, {10, 0}, {30, 2}, {UINT64_MAX, 3},
+  };
+  for (const auto& c : cas) EXPECT_EQ(b.findSorted(c.valeur), c.position) << c.valeur;
+  EXPECT_EQ((BasicArray<uint64_t, const uint64_t>().findSorted(1)), 0u);
+}
+
+// Counts constructions and records the order of deletion.
+struct Compte {
+  static int vivants;
+  static std::vector<int> supprimes;
+  int numero;
+  explicit Compte(int n) : numero(n) { ++vivants; }
+  ~Compte() {
+    --vivants;
+    supprimes.push_back(numero);
+  }
+};
+int Compte::vivants = 0;
+std::vector<int> Compte::supprimes;
+
+TEST(Tableau, DeleteArrayPossedeSesObjets) {
+  static_assert(!std::is_copy_constructible<DeleteArray<Compte>>::value, "");
+  static_assert(!std::is_copy_assignable<DeleteArray<Compte>>::value, "");
+  static_assert(std::is_abstract<VirtualArray<int, const int>>::value, "");
+  Compte::supprimes.clear();
+  {
+    DeleteArray<Compte> a;
+    for (int i = 1; i <= 3; ++i) a.add(new Compte(i));
+  }
+  EXPECT_EQ(Compte::supprimes, (std::vector<int>{3, 2, 1}));
+
+  Compte::supprimes.clear();
+  {
+    DeleteArray<Compte> a;
+    DeleteArray<Compte> b;
+    for (int i = 1; i <= 4; ++i) a.add(new Compte(i));
+    a.remove(1);
+    EXPECT_EQ(Compte::supprimes, std::vector<int>{2});
+    a.set(new Compte(5), 0);
+    EXPECT_EQ(Compte::supprimes, (std::vector<int>{2, 1}));
+    a.moveOneTo(0, b, 0);
+    a.moveWithin(0, 2, 1);
+    a.insert(new Compte(6), 4);
+    EXPECT_EQ(Compte::supprimes.size(), 2u);
+    a.fill(new Compte(7), 1, 1);
+    EXPECT_EQ(Compte::supprimes.size(), 3u);
+  }
+  EXPECT_EQ(Compte::vivants, 0);
+  EXPECT_EQ(Compte::supprimes.size(), 7u);
+}
+
+// Random operations against a model built from vector operations.
+TEST(Tableau, SuiteAleatoireContreUnModele) {
+  std::mt19937 hasard(20240531);
+  Sonde<int> a;
+  std::vector<int> modele;
+  auto tirer = [&](size_t haut) { return std::uniform_int_distribution<size_t>(0, haut)(hasard); };
+  for (int pas = 0; pas < 5000; ++pas) {
+    size_t taille = modele.size();
+    size_t i = tirer(taille + 3);
+    size_t n = tirer(6);
+    int v = int(tirer(1000)) + 1;
+    switch (tirer(8)) {
+      case 0:
+        a.add(v);
+        modele.push_back(v);
+        break;
+      case 1:
+        a.insert(v, i);
+        if (i < taille) {
+          modele.insert(modele.begin() + i, v);
+        } else {
+          modele.resize(i, 0);
+          modele.push_back(v);
+        }
+        break;
+      case 2:
+        a.set(v, i);
+        if (i >= taille) modele.resize(i + 1, 0);
+        modele[i] = v;
+        break;
+      case 3:
+        a.remove(i);
+        if (i < taille) modele.erase(modele.begin() + i);
+        break;
+      case 4:
+        a.fill(v, n, i);
+        if (n > 0 && i + n > taille) modele.resize(i + n, 0);
+        for (size_t j = i; j < i + n; ++j) modele[j] = v;
+        break;
+      case 5: {
+        size_t vers = tirer(taille + 3);
+        a.moveWithin(i, vers, n);
+        if (n == 0 || i >= taille) break;
+        size_t k = std::min(n, taille - i);
+        if (i <= vers && vers <= i + k) break;
+        std::vector<int> bloc(modele.begin() + i, modele.begin() + i + k);
+        size_t debut = i;
+        if (vers < taille) {
+          modele.insert(modele.begin() + vers, bloc.begin(), bloc.end());
+          if (i > vers) debut += k;
+        } else {
+          modele.resize(vers, 0);
+          modele.insert(modele.end(), bloc.begin(), bloc.end());
+        }
+        modele.erase(modele.begin() + debut, modele.begin() + debut + k);
+        break;
+      }
+      case 6:
+        a.appendRange(a, i, n);
+        if (i < taille) {
+          size_t k = std::min(n, taille - i);
+          for (size_t j = i; j < i + k; ++j) modele.push_back(modele[j]);
+        }
+        break;
+      default:
+        if (taille > 200 || tirer(20) == 0) {
+          a.clear();
+          modele.clear();
+        }
+        break;
+    }
+    ASSERT_EQ(contenu(a), modele) << "step " << pas;
+    ASSERT_TRUE(a.queueNulle()) << "step " << pas;
+    ASSERT_TRUE(capaciteReglementaire(a.capacite())) << a.capacite();
+    ASSERT_EQ(a.capacite() == 0, a.items() == nullptr);
+  }
+}
+
+// The child's report goes to stderr, where the death test reads it, and the
+// pause after it meets the end of its input.
+void rapportVersErreur() {
+  fflush(stdout);
+  if (dup2(2, 1) < 0) return;
+#ifdef _WIN32
+  if (!freopen("NUL", "r", stdin)) return;
+#else
+  if (!freopen("/dev/null", "r", stdin)) return;
+#endif
+}
+
+std::string refus(uint64_t octets) {
+  return "Not enough memory to allocate " + std::to_string(octets) + " bytes\\.";
+}
+
+using Mots = BasicArray<unsigned int, const unsigned int>;
+
+void reserverQuatreGio() { Mots().reserve(0x40000000); }
+void arrondirAuDelaDeLaLimite() { BasicArray<unsigned char, const unsigned char>().reserve(0x7FFFFF01); }
+void insererAuBout() { Mots().insert(1, SIZE_MAX); }
+void remplirAuBout() { Mots().fill(1, SIZE_MAX, 1); }
+void deplacerAuBout() {
+  Mots a;
+  Mots b;
+  a.add(1);
+  a.moveTo(0, b, SIZE_MAX, 1);
+}
+void ajouterTropDeValeurs() {
+  Mots a;
+  a.add(1);
+  a.addValues(a.items(), SIZE_MAX);
+}
+
+// Sizes that wrap size_t or pass the allocation limit never give a short buffer.
+TEST(TableauDeathTest, CroissanceHorsLimite) {
+  const uint64_t horsTaille = sizeof(size_t) == 4 ? (uint64_t(1) << 32) * 4 : UINT64_MAX;
+  const struct {
+    void (*enfant)();
+    uint64_t octets;
+  } cas[] = {
+      {reserverQuatreGio, 0x100000000}, {arrondirAuDelaDeLaLimite, 0x80000000},
+      {insererAuBout, horsTaille},      {remplirAuBout, horsTaille},
+      {deplacerAuBout, horsTaille},     {ajouterTropDeValeurs, horsTaille},
+  };
+  for (const auto& c : cas) {
+    EXPECT_EXIT((rapportVersErreur(), c.enfant()), testing::ExitedWithCode(1), refus(c.octets));
+  }
+}
+
+}  // namespace
