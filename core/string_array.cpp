@@ -50,6 +50,16 @@ bool chercherTrie(size_t n, char* const* texts, const char* s, size_t* position)
 
 }  // namespace
 
+size_t StringArray::chercherLineaire(const char* s, size_t start,
+                                     int (*comparer)(const char*, const char*)) const {
+  TRACER_APPEL();
+  if (!s) return count_;
+  for (size_t i = start; i < count_; ++i) {
+    if (items_[i] && comparer(items_[i], s) == 0) return i;
+  }
+  return count_;
+}
+
 StringArray::StringArray(size_t n, char const* const* texts) : pending_(nullptr) {
   TRACER_APPEL();
   assign(n, texts);
@@ -81,20 +91,12 @@ void StringArray::releasePending() {
 
 size_t StringArray::find(const char* s, size_t start) const {
   TRACER_APPEL();
-  if (!s) return count_;
-  for (size_t i = start; i < count_; ++i) {
-    if (items_[i] && strcmp(items_[i], s) == 0) return i;
-  }
-  return count_;
+  return chercherLineaire(s, start, strcmp);
 }
 
 size_t StringArray::findNoCase(const char* s, size_t start) const {
   TRACER_APPEL();
-  if (!s) return count_;
-  for (size_t i = start; i < count_; ++i) {
-    if (items_[i] && comparerSansCasseTexte(items_[i], s) == 0) return i;
-  }
-  return count_;
+  return chercherLineaire(s, start, comparerSansCasseTexte);
 }
 
 size_t StringArray::findSorted(const char* s) const {

@@ -36,6 +36,9 @@ class StringArray : public VirtualArray<char*, char const*> {
   void releasePending() override;
 
  private:
+  size_t chercherLineaire(const char* s, size_t start,
+                          int (*comparer)(const char*, const char*)) const;
+
   char* pending_;
 };
 

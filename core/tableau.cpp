@@ -13,6 +13,8 @@ namespace {
 // (it would wrap size_t); the count saturates where 64 bits do not hold it.
 [[noreturn]] void refuserTableau(uint64_t octets) {
   TRACER_APPEL();
+  // During an emergency exit any allocation attempt ends the process there.
+  if (estSortieUrgence()) xrealloc(nullptr, 1);
   char message[128];
   formaterMessage(message, sizeof message, "Not enough memory to allocate " FMT_U64 " bytes.",
                   octets);
