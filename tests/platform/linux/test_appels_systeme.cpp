@@ -8,8 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/linux/appels_systeme.h"
-#include "support/remplacement.h"
 
 namespace {
 
@@ -76,14 +74,6 @@ TEST(AppelsSysteme, AucunAppelDirectHorsDuSeam) {
     closedir(d);
   }
   if (fichiers == 0) GTEST_SKIP() << "sources not found under " << racine;
-}
-
-TEST(AppelsSysteme, RemplacementRestaure) {
-  {
-    Remplacement uid(appelsSysteme.getuid, []() -> uid_t { return 4242; });
-    EXPECT_EQ(appelsSysteme.getuid(), 4242u);
-  }
-  EXPECT_EQ(appelsSysteme.getuid(), getuid());
 }
 
 }  // namespace

@@ -72,13 +72,6 @@ TEST_F(Image, LectureEcritureEtFinDuSupport) {
   EXPECT_EQ(un, std::vector<uint8_t>(512, 0));
 }
 
-TEST_F(Image, SecteursDe4096) {
-  creer(16 * 4096, 4096, {3, 4});
-  std::vector<uint8_t> tampon(2 * 4096);
-  EXPECT_TRUE(lireSecteursSansTrace(fd_, 3, 2, 4096, tampon.data()));
-  EXPECT_EQ(tampon, secteurs(3, 2, 4096));
-}
-
 TEST_F(Image, VidageDesSecteursLus) {
   creer(4 * 512, 512, {1});
   Remplacement vidage(vidageSecteurs, true);
