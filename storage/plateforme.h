@@ -9,3 +9,19 @@ void initialiserTransferts();
 uint32_t tailleMaxTransfert();
 uint32_t nombreMaxSecteurs(uint32_t tailleSecteur);
 uint32_t tailleMaxSecteur();
+
+// Lock of one path of a medium, for Support_Bloc::verrouillerChemins: a
+// logical lock on Linux; on Windows a volume lock for a drive path ("E:")
+// and a logical lock for any other. Null when locked, else the lock's
+// failure text (a constant).
+const char* verrouillerCheminSupport(const char* chemin);
+void deverrouillerCheminSupport(const char* chemin);
+
+// The machine's whole disks, counted once per run (255 at most); disk n's
+// device name, owned by the list, or null when n is not below the count.
+uint8_t nombreDisques();
+const char* nomDisque(uint8_t numero);
+
+// A local time (such as a FAT date) brought back to UTC by the process's
+// local-time offset; unchanged when the shift would leave 0 to 0xFFFFFFFF.
+uint64_t versHeureUniverselle(uint64_t temps);

@@ -1,0 +1,18 @@
+// Stands in for the platform's path locks until LockManager is in the
+// platform layers; records each call and refuses chosen paths.
+#include "substitut_verrous.h"
+
+#include "storage/plateforme.h"
+
+std::vector<std::string> journalVerrous;
+std::set<std::string> cheminsRefuses;
+const char* const REFUS_VERROU_TEST = "lock refused";
+
+const char* verrouillerCheminSupport(const char* chemin) {
+  journalVerrous.push_back(std::string("lock ") + chemin);
+  return cheminsRefuses.count(chemin) ? REFUS_VERROU_TEST : nullptr;
+}
+
+void deverrouillerCheminSupport(const char* chemin) {
+  journalVerrous.push_back(std::string("unlock ") + chemin);
+}
