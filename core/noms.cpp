@@ -49,6 +49,7 @@ bool estAEchapper(uint16_t unite, bool garderSeparateurs, bool echapperEspaces) 
 
 // Writes one unit in escaped form; returns the characters written (1, 4 or 6).
 size_t ecrireUnite(uint16_t unite, bool garderSeparateurs, bool echapperEspaces, char* d) {
+  TRACER_APPEL();
   if (unite >= 256) {
     d[0] = '<';
     d[1] = CHIFFRES_HEXA[(unite >> 12) & 0xF];
@@ -72,6 +73,7 @@ size_t ecrireUnite(uint16_t unite, bool garderSeparateurs, bool echapperEspaces,
 // An escape at p: its length (4 or 6) and unit, or 0 when p holds none.
 // Every character is checked before the next is read.
 size_t lireEchappement(const char* p, uint16_t* unite, bool* barreEchappee) {
+  TRACER_APPEL();
   if (p[0] != '<') return 0;
   uint8_t octet;
   if (lireHexa2(p + 1, &octet) && p[3] == '>') {
@@ -89,6 +91,7 @@ size_t lireEchappement(const char* p, uint16_t* unite, bool* barreEchappee) {
 
 // The unit at p (p not at the NUL); returns the characters it took.
 size_t lireUnite(const char* p, uint16_t* unite, bool* barreEchappee) {
+  TRACER_APPEL();
   size_t pris = lireEchappement(p, unite, barreEchappee);
   if (pris) return pris;
   *unite = static_cast<unsigned char>(*p);
@@ -105,6 +108,7 @@ uint16_t* decoderNom(const char* nom, uint64_t* nombre) {
 
 bool unitesEgalesListe(const uint16_t* a, uint64_t na, const uint16_t* b, uint64_t nb,
                        bool ignorerCasse) {
+  TRACER_APPEL();
   if (na != nb) return false;
   for (uint64_t i = 0; i < na; i++)
     if (!unitesEgales(a[i], b[i], ignorerCasse)) return false;
@@ -171,6 +175,7 @@ T_UniteMotif* compilerMotif(const char* motif) {
 }
 
 bool dansIntervalle(uint16_t unite, uint16_t debut, uint16_t fin, bool ignorerCasse) {
+  TRACER_APPEL();
   if (debut <= unite && unite <= fin) return true;
   if (!ignorerCasse || unite >= 256 || debut >= 256 || fin >= 256) return false;
   uint16_t d = majuscule(debut), f = majuscule(fin);
@@ -255,6 +260,7 @@ char* concatener(const char* a, char separateur, const char* b) {
 }  // namespace
 
 bool lireHexa2(const char* caracteres, uint8_t* octet) {
+  TRACER_APPEL();
   int fort = valeurHexa(caracteres[0]);
   int faible = fort < 0 ? -1 : valeurHexa(caracteres[1]);
   bool valide = fort >= 0 && faible >= 0;
@@ -263,6 +269,7 @@ bool lireHexa2(const char* caracteres, uint8_t* octet) {
 }
 
 bool lireHexa4(const char* caracteres, uint16_t* unite) {
+  TRACER_APPEL();
   uint8_t fort, faible;
   bool valide = lireHexa2(caracteres, &fort) && lireHexa2(caracteres + 2, &faible);
   if (unite) *unite = valide ? static_cast<uint16_t>(fort << 8 | faible) : 0;
@@ -388,6 +395,7 @@ char* joindreChemin(const char* repertoire, const char* nom, bool barreSiVide) {
 }
 
 bool contientJokers(const char* texte) {
+  TRACER_APPEL();
   if (!texte) return false;
   if (strchr(texte, '*') || strchr(texte, '?')) return true;
   const char* ouvrant = strchr(texte, '[');
