@@ -122,6 +122,7 @@ Support_Bloc::geometriesPossibles() const {
 }
 
 BasicArray<Support_Bloc*, Support_Bloc* const> Support_Bloc::sousSupports(bool* choisisSeulement) {
+  TRACER_APPEL();
   if (choisisSeulement) *choisisSeulement = false;
   return BasicArray<Support_Bloc*, Support_Bloc* const>();
 }
@@ -225,6 +226,7 @@ void Support_Bloc::fixerNombreCylindres(uint64_t nombre) { nombreCylindres_ = no
 void Support_Bloc::fixerTailleSecteur(uint16_t taille) { tailleSecteur_ = taille; }
 
 bool Support_Bloc::lireSecteurs(uint64_t, uint32_t nombre, void* tampon, T_RappelMessage) {
+  TRACER_APPEL();
   // No physical access: a one-sector read comes back as zeros.
   if (nombre == 1) memset(tampon, 0, tailleSecteur_);
   return false;
