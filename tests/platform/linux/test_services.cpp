@@ -170,15 +170,6 @@ TEST_F(FichierTexte, LectureEchoueeOuCourte) {
   EXPECT_EQ(lire("/etc/fstab"), "/dev/sda1 / ext4 rw 0 1\n");
 }
 
-TEST(Services, Administrateur) {
-  MachineTemporaire m;
-  m.machine("uid 1000\n");
-  ASSERT_TRUE(m.installer());
-  EXPECT_FALSE(estAdministrateur());
-  forcerAdministrateur();
-  EXPECT_TRUE(estAdministrateur());
-}
-
 // Reboot tests run in a child: the waits are written to standard error,
 // where the report goes too, and the machine's init never answers.
 int attenteNotee(int, fd_set*, fd_set*, fd_set*, struct timeval* d) {
