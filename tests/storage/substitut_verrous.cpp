@@ -1,5 +1,6 @@
-// Stands in for the platform's path locks until LockManager is in the
-// platform layers; records each call and refuses chosen paths.
+// Stands in for the platform's path locks (linked before the platform
+// library, so its own bodies are not pulled in): records each call and
+// refuses chosen paths, with no device.
 #include "substitut_verrous.h"
 
 #include "storage/plateforme.h"
