@@ -1,5 +1,6 @@
 // Call-trace ring: a shadow stack of 64 return addresses (32-bit slots) that
 // every non-trivial function writes on entry and steps back from on return.
+// It is never cleared; the fatal paths read it into a call tree.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -22,34 +23,44 @@ struct T_InstantaneArbre {
 extern T_InstantaneArbre instantaneArbreAppel;
 extern bool arbreAppelAffiche;
 
+// Records the window and slot 0 (main's return address) as the base.
 void marquerBaseArbreAppel();
-// Fills up to 64 entries; returns the count.
+// Fills up to 64 entries, newest first; returns the count (0 before the base
+// is set or when nothing above main is open).
 size_t lireArbreAppel(T_EntreeArbre* entrees);
 // Takes the snapshot unless one is held.
 void prendreInstantaneArbreAppel();
+
+#ifdef _WIN32
+// "No address": no leading entry.
+const T_EntreeArbre ADRESSE_AUCUNE = ~T_EntreeArbre(0);
+// Prints the snapshot led by adresseTete and pauses; with a buffer, writes
+// the entries there instead (CR LF after every fourth, no header, no pause).
+void afficherArbreAppel(T_EntreeArbre adresseTete, char* tampon);
+// The tree as the main thread sees it.
+void afficherArbreAppelThreadPrincipal();
+#else
 // Prints the snapshot and pauses.
 void afficherArbreAppel();
+#endif
 
 // Scoped recording: two stores on entry, one on exit, no call.
 class GardeArbreAppel {
  public:
   __attribute__((always_inline)) explicit GardeArbreAppel(void* retour) {
-    uint8_t* p = positionArbreAppel;
     uint32_t valeur = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(retour));
-    __builtin_memcpy(p, &valeur, sizeof valeur);
-    positionArbreAppel = decaler(p, 4);
+    __builtin_memcpy(positionArbreAppel, &valeur, sizeof valeur);
+    octetBas() += 4;
   }
-  __attribute__((always_inline)) ~GardeArbreAppel() {
-    positionArbreAppel = decaler(positionArbreAppel, -4);
-  }
+  __attribute__((always_inline)) ~GardeArbreAppel() { octetBas() -= 4; }
   GardeArbreAppel(const GardeArbreAppel&) = delete;
   GardeArbreAppel& operator=(const GardeArbreAppel&) = delete;
 
  private:
-  // Moves the lowest byte only, so the position wraps inside the window.
-  __attribute__((always_inline)) static uint8_t* decaler(uint8_t* p, int pas) {
-    uintptr_t a = reinterpret_cast<uintptr_t>(p);
-    return reinterpret_cast<uint8_t*>((a & ~uintptr_t(0xFF)) | uint8_t(a + pas));
+  // Only the lowest byte moves (x86 is little-endian), so the position wraps
+  // inside the window.
+  __attribute__((always_inline)) static uint8_t& octetBas() {
+    return *reinterpret_cast<uint8_t*>(&positionArbreAppel);
   }
 };
 
