@@ -6,9 +6,12 @@
 #include <string>
 #include <type_traits>
 #include <vector>
-#include <unistd.h>
+#include <csignal>
 
+#include "core/format.h"
+#include "core/string_array.h"
 #include "core/tableau.h"
+#include "support/enfant.h"
 
 namespace {
 
@@ -303,20 +306,9 @@ TEST(Tableau, SuiteAleatoireContreUnModele) {
   }
 }
 
-// The child's report goes to stderr, where the death test reads it, and the
-// pause after it meets the end of its input.
-void rapportVersErreur() {
-  fflush(stdout);
-  if (dup2(2, 1) < 0) return;
-#ifdef _WIN32
-  if (!freopen("NUL", "r", stdin)) return;
-#else
-  if (!freopen("/dev/null", "r", stdin)) return;
-#endif
-}
-
 std::string refus(uint64_t octets) {
-  return "Not enough memory to allocate " + std::to_string(octets) + " bytes\\.";
+  return "Error: Not enough memory to allocate " + std::to_string(octets) +
+         " bytes.\n-- Press Return to continue --";
 }
 
 // Sizes that wrap size_t or pass the allocation limit never give a short buffer.
@@ -345,8 +337,46 @@ TEST(TableauDeathTest, CroissanceHorsLimite) {
        horsTaille},
   };
   for (const auto& c : cas) {
-    EXPECT_EXIT((rapportVersErreur(), c.enfant()), testing::ExitedWithCode(1), refus(c.octets));
+    ResultatEnfant r = executerEnfant(c.enfant, "\n");
+    EXPECT_EQ(r.statut, 1);
+    EXPECT_EQ(r.sortie, refus(c.octets));
   }
 }
+
+#ifndef _WIN32
+DeleteArray<Compte>* objetsUrgence;
+StringArray* textesUrgence;
+const char* texteGarde;
+
+// Runs after the signal set the emergency flag.
+void inspecterUrgence() {
+  size_t supprimes = Compte::supprimes.size();
+  textesUrgence->add("b");
+  bool entreNul = (*textesUrgence)[1] == nullptr;
+  textesUrgence->remove(0);
+  delete textesUrgence;
+  objetsUrgence->remove(0);
+  delete objetsUrgence;
+  afficherMessage("deleted %d, null %d, kept %s\n", int(Compte::supprimes.size() - supprimes),
+                  int(entreNul), texteGarde);
+}
+
+// After a fatal signal nothing is freed or deleted and texts enter as null.
+TEST(TableauDeathTest, SortieUrgenceAbandonne) {
+  ResultatEnfant r = executerEnfant([] {
+    installerTraitementErreurs();
+    objetsUrgence = new DeleteArray<Compte>;
+    objetsUrgence->add(new Compte(1));
+    objetsUrgence->add(new Compte(2));
+    textesUrgence = new StringArray;
+    textesUrgence->add("a");
+    texteGarde = (*textesUrgence)[0];
+    ajouterFonctionSortie(inspecterUrgence);
+    raise(SIGSEGV);
+  });
+  EXPECT_EQ(r.statut, 255);
+  EXPECT_EQ(r.sortie.rfind("deleted 0, null 1, kept a\n", 0), 0u) << r.sortie;
+}
+#endif
 
 }  // namespace
