@@ -9,11 +9,13 @@
 #include "core/erreurs.h"
 #include "core/format.h"
 
-[[noreturn]] static void refuserAllocation(size_t taille) {
+void refuserAllocation(uint64_t octets) {
   TRACER_APPEL();
+  // During an emergency exit any allocation attempt ends the process silently.
+  if (estSortieUrgence()) _Exit(255);
   char message[128];
   formaterMessage(message, sizeof message, "Not enough memory to allocate " FMT_U64 " bytes.",
-                  static_cast<uint64_t>(taille));
+                  octets);
   erreurFatale(message, 0, 1);
 }
 

@@ -5,6 +5,7 @@
 // emergency flag is set.
 #pragma once
 #include <cstddef>
+#include <cstdint>
 
 const size_t TAILLE_MAX_ALLOCATION = 0x7FFFFFBF;
 
@@ -13,6 +14,9 @@ void* xmalloc(size_t taille);
 void* xrealloc(void* bloc, size_t taille);
 // Null for a null text.
 char* xstrdup(const char* texte);
+// The fatal refusal of a request of this many bytes (64-bit, so callers whose
+// size would wrap size_t can report the true count).
+[[noreturn]] void refuserAllocation(uint64_t octets);
 
 struct T_BlocAligne {
   void* bloc;     // as allocated, to be freed

@@ -9,18 +9,6 @@
 
 namespace {
 
-// The allocator's own refusal, for a size that could not even reach it
-// (it would wrap size_t); the count saturates where 64 bits do not hold it.
-[[noreturn]] void refuserTableau(uint64_t octets) {
-  TRACER_APPEL();
-  // During an emergency exit any allocation attempt ends the process there.
-  if (estSortieUrgence()) xrealloc(nullptr, 1);
-  char message[128];
-  formaterMessage(message, sizeof message, "Not enough memory to allocate " FMT_U64 " bytes.",
-                  octets);
-  erreurFatale(message, 0, 1);
-}
-
 uint64_t produitSature(uint64_t a, uint64_t b) {
   uint64_t produit;
   return __builtin_mul_overflow(a, b, &produit) ? UINT64_MAX : produit;
@@ -41,7 +29,7 @@ size_t sommeTableau(size_t a, size_t b, size_t tailleElement) {
   if (__builtin_add_overflow(a, b, &somme)) {
     uint64_t elements;
     if (__builtin_add_overflow(uint64_t(a), uint64_t(b), &elements)) elements = UINT64_MAX;
-    refuserTableau(produitSature(elements, tailleElement));
+    refuserAllocation(produitSature(elements, tailleElement));
   }
   return somme;
 }
@@ -49,7 +37,7 @@ size_t sommeTableau(size_t a, size_t b, size_t tailleElement) {
 void* agrandirTableau(void* items, size_t* capacite, size_t n, size_t tailleElement) {
   TRACER_APPEL();
   if (*capacite >= n) return items;
-  if (n > TAILLE_MAX_ALLOCATION / tailleElement) refuserTableau(produitSature(n, tailleElement));
+  if (n > TAILLE_MAX_ALLOCATION / tailleElement) refuserAllocation(produitSature(n, tailleElement));
   // n is now below 2^31: the rounding cannot wrap.
   size_t nouvelle;
   if (n > 1024) {
@@ -60,7 +48,7 @@ void* agrandirTableau(void* items, size_t* capacite, size_t n, size_t tailleElem
     nouvelle = 4;
   }
   uint64_t octets = uint64_t(nouvelle) * tailleElement;
-  if (octets > TAILLE_MAX_ALLOCATION) refuserTableau(octets);
+  if (octets > TAILLE_MAX_ALLOCATION) refuserAllocation(octets);
   char* tampon = static_cast<char*>(xrealloc(items, size_t(octets)));
   memset(tampon + *capacite * tailleElement, 0, (nouvelle - *capacite) * tailleElement);
   *capacite = nouvelle;
