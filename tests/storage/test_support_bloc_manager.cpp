@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
+#include "core/erreurs.h"
 #include "support_memoire.h"
 
 typedef Support_Bloc::T_Identifiant Id;
@@ -112,4 +115,26 @@ TEST_F(Registre, LiberationGeneraleDependantsDAbord) {
   EXPECT_EQ(SupportMemoire::supprimes, (std::vector<std::string>{"p2", "p1", "disque"}));
   EXPECT_EQ(SupportBlocManager::count(), 0u);
   EXPECT_FALSE(SupportBlocManager::inCache(Id(ID_DISQUE, 0u)));
+}
+
+namespace {
+
+// Builds a disk and two partitions, runs the exit list and ends with 0 when
+// the dependants went first and nothing is left.
+void sortirAvecSupports() {
+  SupportMemoire* d = disque(0, "disque");
+  new SupportDependant(d, 1, "p1");
+  new SupportDependant(d, 2, "p2");
+  SupportBlocManager::installReleaseAtExit();
+  executerFonctionsSortie();
+  const std::vector<std::string> attendu = {"p2", "p1", "disque"};
+  exit(SupportMemoire::supprimes == attendu && SupportBlocManager::count() == 0 ? 0 : 3);
+}
+
+}  // namespace
+
+TEST_F(Registre, LiberationALaSortie) {
+  // In a child, so the exit list runs for real; the release registers
+  // itself again while more than one medium is left.
+  EXPECT_EXIT(sortirAvecSupports(), testing::ExitedWithCode(0), "");
 }
