@@ -5,7 +5,7 @@
 
 #include "storage/file_header.h"
 #include "substitut_verrous.h"
-#include "support/flux_rediriges.h"
+#include "support/enfant.h"
 #include "support_memoire.h"
 
 typedef Support_Bloc::T_Identifiant Id;
@@ -72,12 +72,10 @@ TEST_F(SupportBloc, OuvertureComptee) {
 
 TEST_F(SupportBloc, AccesSansOuvertureFatal) {
   SupportMemoire* s = new SupportMemoire(10);
-  EXPECT_EXIT(
-      {
-        EntreeRedirigee fermee;
-        s->acquerir(REFERENCE_ACCES);
-      },
-      testing::ExitedWithCode(1), "");
+  ResultatEnfant r = executerEnfant([s] { s->acquerir(REFERENCE_ACCES); }, "\n\n");
+  EXPECT_EQ(r.statut, 1);
+  EXPECT_EQ(r.sortie.rfind("Error: Support has not been initialized before accessing it.\n", 0), 0u)
+      << r.sortie;
 }
 
 TEST_F(SupportBloc, Chemins) {
