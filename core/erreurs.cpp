@@ -26,6 +26,7 @@ static void afficherArbreCourant() { afficherArbreAppel(); }
 // Not blocked inside its own handler, so a second arrival reaches the re-armed
 // handler at once.
 static void armerSignal(int signal, void (*traitement)(int)) {
+  TRACER_APPEL();
   struct sigaction action;
   memset(&action, 0, sizeof action);
   action.sa_handler = traitement;
