@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "support/flux_rediriges.h"
+
 #ifdef _WIN32
 #include <io.h>
 #include <process.h>
@@ -83,17 +85,6 @@ int numeroAppel() {
   exit(0);
 }
 
-std::string lireFichier(const std::string& chemin) {
-  std::string texte;
-  FILE* f = fopen(chemin.c_str(), "rb");
-  if (!f) return texte;
-  char tampon[4096];
-  size_t n;
-  while ((n = fread(tampon, 1, sizeof tampon, f)) > 0) texte.append(tampon, n);
-  fclose(f);
-  return texte;
-}
-
 int decoderStatut(int brut) {
 #ifdef _WIN32
   return brut;
@@ -139,11 +130,11 @@ ResultatEnfant executer(const std::function<void()>& corps, const std::string* e
                 return true;
               },
               "");
-  ResultatEnfant resultat{lireFichier(cheminSortie), -1};
+  ResultatEnfant resultat{contenuFichier(cheminSortie), -1};
   if (testing::internal::InDeathTestChild()) {
     // A child replaying the test passes the earlier calls: give back what the
     // parent saw, so that the test takes the same road to this child's call.
-    resultat.statut = atoi(lireFichier(cheminStatut).c_str());
+    resultat.statut = atoi(contenuFichier(cheminStatut).c_str());
     return resultat;
   }
   resultat.statut = decoderStatut(brut);

@@ -21,9 +21,7 @@ std::string cheminTemporaire(const char* nature) {
          std::to_string(compteur++) + ".tmp";
 }
 
-namespace {
-
-std::string lireFichier(const std::string& chemin) {
+std::string contenuFichier(const std::string& chemin) {
   std::string texte;
   FILE* f = fopen(chemin.c_str(), "rb");
   if (f == nullptr) return texte;
@@ -33,8 +31,6 @@ std::string lireFichier(const std::string& chemin) {
   fclose(f);
   return texte;
 }
-
-}  // namespace
 
 SortieCapturee::SortieCapturee() : chemin_(cheminTemporaire("sortie")) {
   fflush(stdout);
@@ -50,7 +46,7 @@ SortieCapturee::~SortieCapturee() {
   remove(chemin_.c_str());
 }
 
-std::string SortieCapturee::contenu() const { return lireFichier(chemin_); }
+std::string SortieCapturee::contenu() const { return contenuFichier(chemin_); }
 
 std::string SortieCapturee::terminer() {
   if (sauvegarde_ >= 0) {

@@ -37,3 +37,5 @@ class EntreeRedirigee {
 
 // A file name of this process's own in the current folder.
 std::string cheminTemporaire(const char* nature);
+// Every byte of a file; empty when it cannot be opened.
+std::string contenuFichier(const std::string& chemin);
