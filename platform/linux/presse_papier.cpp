@@ -55,7 +55,7 @@ void copierDonneesPressePapier(const void* octets, uint64_t n) {
   TRACER_APPEL();
   enregistrerSortie();
   if (octets != nullptr && octets == contenu) return;
-  if (n == 0) {
+  if (octets == nullptr || n == 0) {
     viderPressePapier();
     return;
   }

@@ -146,10 +146,12 @@ void lireVersion(const char* texte, uint32_t* majeur, uint32_t* mineur, uint32_t
 char* lireFichierTexte(const char* chemin, uint64_t* taille) {
   TRACER_APPEL();
   if (chemin == nullptr) return nullptr;
-  // Non-blocking: a FIFO or a device must not hold the program.
+  // Only a regular file is opened: opening a device (a watchdog) may act on it.
+  struct stat64 etat;
+  if (appelsSysteme.stat64(chemin, &etat) != 0 || !S_ISREG(etat.st_mode)) return nullptr;
+  // Non-blocking still: a FIFO swapped in before the open must not hold us.
   int fd = appelsSysteme.open64(chemin, O_RDONLY | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) return nullptr;
-  struct stat64 etat;
   if (appelsSysteme.fstat64(fd, &etat) != 0 || !S_ISREG(etat.st_mode) || etat.st_size < 0 ||
       static_cast<uint64_t>(etat.st_size) > TAILLE_MAX_FICHIER) {
     appelsSysteme.close(fd);

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/linux/appels_systeme.h"
 #include "platform/linux/heure.h"
@@ -104,6 +105,14 @@ TEST(Services, BudgetMemoire) {
   EXPECT_EQ(nombreMaxElements(1), 0x7FFFFFBFu);
 }
 
+// Paths that reach open, and what the machine would have answered.
+std::vector<std::string> ouverts;
+int (*ouvrirSuivant)(const char*, int);
+int ouvrirNote(const char* chemin, int drapeaux) {
+  ouverts.push_back(chemin);
+  return ouvrirSuivant(chemin, drapeaux);
+}
+
 class FichierTexte : public testing::Test {
  protected:
   std::string lire(const char* chemin, uint64_t* taille = nullptr) {
@@ -126,6 +135,9 @@ TEST_F(FichierTexte, FichiersLiensTubesEtAbsents) {
   m_.image("d.img", 4096);
   m_.machine("block /dev/sda 8:0 d.img\nlink /etc/vers-dev /dev/sda\nchr /dev/zero 1:5\n");
   ASSERT_TRUE(m_.installer()) << m_.erreur();
+  ouverts.clear();
+  ouvrirSuivant = appelsSysteme.open64;
+  Remplacement<decltype(appelsSysteme.open64)> note(appelsSysteme.open64, ouvrirNote);
 
   uint64_t taille = 99;
   EXPECT_EQ(lire("/etc/blkid.conf", &taille), "CACHE_FILE=/etc/b.tab\n");
@@ -144,6 +156,18 @@ TEST_F(FichierTexte, FichiersLiensTubesEtAbsents) {
   EXPECT_EQ(lire("/dev/zero"), "<null>");
   EXPECT_EQ(lire("/etc/absent"), "<null>");
   EXPECT_EQ(lire(nullptr), "<null>");
+  // Only the regular files were opened, never a device, FIFO or folder.
+  EXPECT_EQ(ouverts, (std::vector<std::string>{"/etc/blkid.conf", "/etc/lien", "/etc/vide",
+                                                "/proc/mounts"}));
+  // A FIFO swapped in after the check: the open does not wait for a writer.
+  Remplacement<decltype(appelsSysteme.stat64)> regulier(
+      appelsSysteme.stat64, [](const char*, struct stat64* e) {
+        memset(e, 0, sizeof *e);
+        e->st_mode = S_IFREG | 0644;
+        return 0;
+      });
+  EXPECT_EQ(lire("/etc/tube"), "<null>");
+  EXPECT_EQ(ouverts.back(), "/etc/tube");
 }
 
 ssize_t lectureEchouee(int, void*, size_t) {
@@ -325,6 +349,10 @@ TEST(PressePapier, TexteDonneesEtVidage) {
   EXPECT_EQ(memcmp(contenuPressePapier(), octets, 3), 0);
   copierDonneesPressePapier(octets, 0);
   EXPECT_FALSE(pressePapierNonVide());
+  copierDonneesPressePapier(octets, 3);
+  copierDonneesPressePapier(nullptr, 3);  // no bytes: emptied, nothing read
+  EXPECT_FALSE(pressePapierNonVide());
+  EXPECT_EQ(longueurPressePapier(), 0u);
   copierTextePressePapier("x");
   copierTextePressePapier(nullptr);
   EXPECT_FALSE(pressePapierNonVide());
