@@ -697,7 +697,10 @@ int simSetfsent() {
     rewind(m.fstab);
     return 1;
   }
-  m.fstab = ::setmntent((m.racine + "/etc/fstab").c_str(), "r");
+  // Found like any other path, links followed inside the machine.
+  Cible c;
+  if (resoudre("/etc/fstab", true, &c) != 0 || c.noeud >= 0) return 0;
+  m.fstab = ::setmntent(reel(c).c_str(), "r");
   return m.fstab != nullptr ? 1 : 0;
 }
 

@@ -189,6 +189,55 @@ TEST_F(Machine, PeripheriqueBlocSurUneFenetre) {
   s.close(fd);
 }
 
+TEST_F(Machine, ValeursParDefaut) {
+  m_.image("moyen.img", 100ULL << 30);  // sparse
+  m_.image("grand.img", 1ULL << 40);
+  m_.ecrire("etc/fstab.d/vrai", "/dev/sda1 / ext4 rw 0 1\n");
+  ASSERT_EQ(symlink("/etc/fstab.d/vrai", m_.chemin("etc/fstab").c_str()), 0);
+  installer("block /dev/sda1 8:1 moyen.img offset=1M\nblock /dev/sdb 8:16 grand.img\n");
+  struct utsname u;
+  ASSERT_EQ(s.uname(&u), 0);
+  EXPECT_STREQ(u.release, "6.1.0");
+  EXPECT_STREQ(s.gnu_get_libc_version(), gnu_get_libc_version());
+  EXPECT_EQ(s.getuid(), 0u);
+  EXPECT_EQ(s.isatty(0), 0);
+  EXPECT_EQ(s.isatty(1), 0);
+
+  struct {
+    const char* chemin;
+    uint64_t taille;
+    unsigned cylindres;
+    unsigned long debut;
+  } cas[] = {
+      {"/dev/sda1", (100ULL << 30) - (1 << 20), 13054, 2048},  // to the end of the image
+      {"/dev/sdb", 1ULL << 40, 65535, 0},                      // cylinders capped
+  };
+  for (auto& c : cas) {
+    int fd = s.open64(c.chemin, O_RDONLY);
+    ASSERT_GE(fd, 0);
+    int ssz = 0;
+    uint64_t taille = 0;
+    struct hd_geometry g;
+    EXPECT_EQ(s.ioctl(fd, BLKSSZGET, &ssz), 0);
+    EXPECT_EQ(ssz, 512);
+    EXPECT_EQ(s.ioctl(fd, BLKGETSIZE64, &taille), 0);
+    EXPECT_EQ(taille, c.taille);
+    ASSERT_EQ(s.ioctl(fd, HDIO_GETGEO, &g), 0);
+    EXPECT_EQ(g.heads, 255);
+    EXPECT_EQ(g.sectors, 63);
+    EXPECT_EQ(g.cylinders, c.cylindres) << c.chemin;
+    EXPECT_EQ(g.start, c.debut) << c.chemin;
+    s.close(fd);
+  }
+
+  // /etc/fstab is a machine path like any other: its link stays inside.
+  ASSERT_EQ(s.setfsent(), 1);
+  struct fstab* t = s.getfsent();
+  ASSERT_NE(t, nullptr);
+  EXPECT_STREQ(t->fs_spec, "/dev/sda1");
+  s.endfsent();
+}
+
 TEST_F(Machine, EchecsInjectes) {
   m_.image("d.img", 4096);
   installer(
