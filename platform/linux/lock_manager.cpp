@@ -49,17 +49,6 @@ void viderTampons(int fd) {
 
 bool estBloc(const struct stat64& etat) { return S_ISBLK(etat.st_mode); }
 
-// m is prefixe followed by decimal digits only (or by nothing).
-bool estPartitionDe(const char* m, const char* prefixe) {
-  TRACER_APPEL();
-  size_t longueur = strlen(prefixe);
-  if (strncmp(m, prefixe, longueur) != 0) return false;
-  for (const char* p = m + longueur; *p; ++p) {
-    if (*p < '0' || *p > '9') return false;
-  }
-  return true;
-}
-
 // True when a mounted device is the path, its disk, or (for a whole disk)
 // one of its partitions. A link name is compared by what it points to.
 bool estMonte(const char* chemin) {
@@ -76,7 +65,7 @@ bool estMonte(const char* chemin) {
     const char* m = montes[i];
     if (!m) continue;
     monte = strcmp(m, chemin) == 0 || strcmp(m, canonique) == 0 || strcmp(m, disque) == 0 ||
-            (!estPartition && estPartitionDe(m, prefixe));
+            (!estPartition && suiviDeChiffres(m, prefixe));
   }
   free(prefixe);
   free(disque);

@@ -56,16 +56,6 @@ const T_Nommage& nommage(const char* chemin) {
   return NOMMAGES[sizeof NOMMAGES / sizeof NOMMAGES[0] - 1];
 }
 
-// The text after prefixe is decimal digits only (or nothing).
-bool suiviDeChiffres(const char* texte, const char* prefixe) {
-  TRACER_APPEL();
-  size_t n = strlen(prefixe);
-  if (strncmp(texte, prefixe, n) != 0) return false;
-  for (const char* c = texte + n; *c; ++c)
-    if (!estChiffre(*c)) return false;
-  return true;
-}
-
 // ---------------------------------------------------------------- classification
 
 enum T_Ligne { LIGNE_REGLE, LIGNE_IGNOREE, LIGNE_NOMMEE };
@@ -332,6 +322,15 @@ uint8_t compter(int genre, StringArray& liste, bool* compte, uint8_t* nombre) {
 }
 
 }  // namespace
+
+bool suiviDeChiffres(const char* texte, const char* prefixe) {
+  TRACER_APPEL();
+  size_t n = strlen(prefixe);
+  if (strncmp(texte, prefixe, n) != 0) return false;
+  for (const char* c = texte + n; *c; ++c)
+    if (!estChiffre(*c)) return false;
+  return true;
+}
 
 T_Classement classerPeripherique(int genre, uint32_t majeur, uint32_t mineur, int repertoire,
                                  const char* chemin) {

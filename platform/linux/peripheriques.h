@@ -25,6 +25,9 @@ const char* nomDisquette(uint8_t numero);
 // the disk of a partition path, or an unchanged copy.
 char* prefixePartitions(const char* disque);
 char* separerNumeroPartition(const char* chemin, bool* estPartition);
+// texte is prefixe followed by decimal digits only (or by nothing): a
+// partition name of the disk whose prefixePartitions is prefixe.
+bool suiviDeChiffres(const char* texte, const char* prefixe);
 
 void enregistrerNettoyagePlateforme();
 void nettoyerListesPeripheriques();
