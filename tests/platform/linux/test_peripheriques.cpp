@@ -1,13 +1,18 @@
 // Disk and device enumeration: the classification table row by row, the
 // partition naming rule, and scans of simulated and of this real machine.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "platform/linux/appels_systeme.h"
 #include "platform/linux/peripheriques.h"
 #include "sim/machine_linux.h"
+#include "support/remplacement.h"
 
 namespace {
 
@@ -259,10 +264,53 @@ TEST_F(Enumeration, MachineCourante) {
   EXPECT_EQ(lister(K0), Liste{});
 }
 
+// Folders and devices opened during a scan, with the open flags.
+std::vector<std::string> dossiers, ouverts;
+std::vector<int> drapeaux;
+T_AppelsSysteme machine;
+DIR* opendirNote(const char* chemin) {
+  dossiers.push_back(chemin);
+  return machine.opendir(chemin);
+}
+int openNote(const char* chemin, int d) {
+  ouverts.push_back(chemin);
+  drapeaux.push_back(d);
+  return machine.open64(chemin, d);
+}
+
 TEST_F(Enumeration, UneLiaisonVersDevNeBouclePas) {
   installer(std::string(MACHINE_COURANTE) + "bind /dev/retour /dev\nbind /dev/disk/haut /dev/disk\n");
+  Remplacement<T_AppelsSysteme> seam(appelsSysteme);
+  machine = appelsSysteme;
+  dossiers.clear();
+  appelsSysteme.opendir = opendirNote;
   EXPECT_EQ(lister(K1), (Liste{"/dev/sda", "/dev/sdb", "/dev/md_d0", "/dev/dm-0", "/dev/mmcblk0",
                                "/dev/nvme0n1"}));
+  // A folder seen again under another name is not read again.
+  for (const std::string& d : dossiers) {
+    EXPECT_EQ(d.find("retour"), std::string::npos) << d;
+    EXPECT_EQ(d.find("haut"), std::string::npos) << d;
+  }
+  EXPECT_NE(std::find(dossiers.begin(), dossiers.end(), "/dev/disk/by-id"), dossiers.end());
+}
+
+TEST_F(Enumeration, LeFiltreNOuvreQueDesBlocsSansAttendre) {
+  ASSERT_EQ(mkfifo(m_.chemin("tube").c_str(), 0600), 0);
+  installer("block /dev/sda 8:0 d.img\nblock /dev/sda1 8:1 d.img\nchr /dev/watchdog 10:130\n"
+            "link /dev/vers-sda1 sda1\n");
+  Remplacement<T_AppelsSysteme> seam(appelsSysteme);
+  machine = appelsSysteme;
+  ouverts.clear();
+  drapeaux.clear();
+  appelsSysteme.open64 = openNote;
+  StringArray l;
+  for (const char* p : {"/tube", "/dev/watchdog", "/dev/vers-sda1"}) l.add(p);
+  listerPeripheriques(K2, l);
+  // Entries that are no block device go without being opened.
+  ASSERT_EQ(l.count(), 1u);
+  EXPECT_STREQ(l[0], "/dev/sda1");
+  EXPECT_EQ(ouverts, (std::vector<std::string>{"/dev/sda1"}));
+  for (int d : drapeaux) EXPECT_EQ(d & (O_ACCMODE | O_NONBLOCK), O_RDONLY | O_NONBLOCK);
 }
 
 TEST_F(Enumeration, EntreesDejaPresentesEtSousRepertoiresTries) {
