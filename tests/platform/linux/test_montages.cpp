@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/string_array.h"
+#include "platform/linux/format_disquette.h"
 #include "platform/linux/appels_systeme.h"
 #include "platform/linux/montages.h"
 #include "support/flux_rediriges.h"
@@ -133,6 +134,14 @@ TEST_F(Montages, PeripheriqueDuPointDeMontage) {
       {D + "/reel/swap/x", D + "/reel"},
   };
   for (auto& c : cas) EXPECT_EQ(texte(pointMontage(c.first.c_str())), c.second) << c.first;
+}
+
+TEST(FormatDisquette, OctetDeSupportSigneEtendu) {
+  const std::pair<uint64_t, int32_t> cas[] = {
+      {320, -2}, {360, -4}, {640, -1}, {720, -3}, {1440, -7}, {2400, -7},
+      {2880, -16}, {5760, -16}, {1441, 0x1234}, {0, 0x1234}, {0x100000000ULL + 320, 0x1234},
+  };
+  for (auto& c : cas) EXPECT_EQ(codeFormatDisquette(c.first, 0x1234), c.second) << c.first;
 }
 
 }  // namespace
