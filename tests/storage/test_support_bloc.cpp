@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "storage/file_header.h"
 #include "substitut_verrous.h"
@@ -173,9 +174,12 @@ TEST_F(SupportBloc, TextesEtEntete) {
   s->remplirInfo(&entete);
   entete.infoDisque.tailleSecteur.ecrire(0x1234);
   entete.infoPartition.premierSecteur.ecrire(0x0102030405060708ull);
+  entete.crcEntete.ecrire(0xA1B2C3D4u);
   const uint8_t* octets = reinterpret_cast<const uint8_t*>(&entete);
   EXPECT_EQ(octets[16], ID_PARTITION_GPT);
   EXPECT_EQ(octets[66] | octets[67] << 8, 0x1234);
   EXPECT_EQ(octets[86] + octets[93] * 256, 0x0108);
+  EXPECT_EQ(std::vector<uint8_t>(octets + 9, octets + 13), (std::vector<uint8_t>{0xD4, 0xC3, 0xB2, 0xA1}));
+  EXPECT_EQ(entete.crcEntete.lire(), 0xA1B2C3D4u);
   EXPECT_EQ(entete.infoPartition.premierSecteur.lire(), 0x0102030405060708ull);
 }

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 
 #include "core/erreurs.h"
+#include "core/format.h"
+#include "support/enfant.h"
 #include "support_memoire.h"
 
 typedef Support_Bloc::T_Identifiant Id;
@@ -137,4 +140,24 @@ TEST_F(Registre, LiberationALaSortie) {
   // In a child, so the exit list runs for real; the release registers
   // itself again while more than one medium is left.
   EXPECT_EXIT(sortirAvecSupports(), testing::ExitedWithCode(0), "");
+}
+
+namespace {
+
+void annoncerSupports() {
+  afficherMessage("supports=%u\n", static_cast<unsigned>(SupportBlocManager::count()));
+}
+
+}  // namespace
+
+TEST_F(Registre, RienNEstLibereApresUnSignalFatal) {
+  // The heap may be damaged: the media stay registered and undeleted.
+  ResultatEnfant r = executerEnfant([] {
+    ajouterFonctionSortie(annoncerSupports);
+    disque(0, "disque");
+    SupportBlocManager::installReleaseAtExit();
+    traitementSignal(SIGSEGV);
+  }, "\n\n");
+  EXPECT_EQ(r.statut, 255);
+  EXPECT_EQ(r.sortie.rfind("supports=1\n", 0), 0u) << r.sortie;
 }

@@ -212,6 +212,15 @@ TEST_F(Transfert, PermissionDEcriture) {
     EXPECT_EQ(messagesRecus, c.accepte ? Messages{} : protege);
     EXPECT_EQ(s->journal.empty(), !c.accepte);
   }
+  // A window at the top of the sector range: a summed end would wrap and
+  // let a request that runs past the window in.
+  SupportMemoire* haut = new SupportMemoire(UINT64_MAX, T, 0, 0, 0);
+  haut->fixerFenetreEcriture(UINT64_MAX - 5, 5);
+  messagesRecus.clear();
+  EXPECT_FALSE(haut->ecrireControle(UINT64_MAX - 2, 4, tampon.data(), rappelTest, false));
+  EXPECT_EQ(messagesRecus, protege);
+  EXPECT_TRUE(haut->ecrireControle(UINT64_MAX - 5, 5, tampon.data(), rappelTest, false));
+  EXPECT_EQ(haut->journal, Journal{ecrit(UINT64_MAX - 5, 5)});
   // ecrire forces on an opened medium only.
   EXPECT_FALSE(s->ecrire(600, 1, tampon.data(), nullptr));
   ASSERT_EQ(s->ouvrirAcces(), nullptr);
