@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
+#include <iterator>
+#include <map>
 #include <random>
+#include <set>
 #include <string>
 #include <type_traits>
 #include <vector>
-#include <csignal>
 
 #include "core/format.h"
 #include "core/string_array.h"
@@ -304,6 +308,100 @@ TEST(Tableau, SuiteAleatoireContreUnModele) {
     ASSERT_TRUE(capaciteReglementaire(a.capacite())) << a.capacite();
     ASSERT_EQ(a.capacite() == 0, a.items() == nullptr);
   }
+}
+
+// Owning policy over tokens: every copy is a new token, every release retires
+// one. The registry catches a token released twice, copied after its release,
+// or live with no slot holding it.
+struct Jetons : VirtualArray<int, const int> {
+  static std::map<int, bool> vivants;  // token -> not yet released
+  static int dernier;
+
+  Jetons() = default;
+  Jetons(const Jetons&) = delete;
+  Jetons& operator=(const Jetons& src) {
+    VirtualArray::operator=(src);
+    return *this;
+  }
+  ~Jetons() override { clear(); }
+
+  static int nouveau() {
+    vivants[++dernier] = true;
+    return dernier;
+  }
+
+ protected:
+  int copyElement(const int& v) override {
+    if (v == 0) return 0;
+    EXPECT_TRUE(vivants.count(v) && vivants[v]) << "copy of released token " << v;
+    return nouveau();
+  }
+  void detachElement(size_t i) override {
+    EXPECT_EQ(attente, 0) << "detached twice before a release";
+    attente = items_[i];
+    items_[i] = 0;
+  }
+  void releasePending() override {
+    if (attente) {
+      EXPECT_TRUE(vivants[attente]) << "token " << attente << " released twice";
+      vivants[attente] = false;
+    }
+    attente = 0;
+  }
+
+ private:
+  int attente = 0;
+};
+std::map<int, bool> Jetons::vivants;
+int Jetons::dernier = 0;
+
+// Random operations on two arrays, values often taken from their own buffers:
+// after each step the live tokens are exactly those the slots hold, once each.
+TEST(Tableau, ChaqueElementCopieEtLibereUneFois) {
+  std::mt19937 hasard(77);
+  auto tirer = [&](size_t haut) { return std::uniform_int_distribution<size_t>(0, haut)(hasard); };
+  Jetons::vivants.clear();
+  std::set<int> externes;
+  for (int k = 0; k < 4; ++k) externes.insert(Jetons::nouveau());
+  {
+    Jetons tableaux[2];
+    for (int pas = 0; pas < 4000; ++pas) {
+      Jetons& a = tableaux[tirer(1)];
+      Jetons& b = tableaux[tirer(1)];
+      size_t i = tirer(a.count() + 2), n = tirer(5);
+      int externe = *std::next(externes.begin(), long(tirer(3)));
+      // A value held by b's buffer when b has elements, else an outside token.
+      const int& v = b.count() && tirer(2) ? b[tirer(b.count() - 1)] : externe;
+      switch (tirer(9)) {
+        case 0: a.add(v); break;
+        case 1: a.insert(v, i); break;
+        case 2: a.set(v, i); break;
+        case 3: a.remove(i); break;
+        case 4: a.fill(v, n, i); break;
+        case 5: a.moveTo(i, b, tirer(b.count() + 2), n); break;
+        case 6: a.appendRange(b, tirer(b.count()), n); break;
+        case 7: {
+          size_t debut = tirer(b.count());
+          a.addValues(b.items() + debut, std::min(n, b.count() - debut));
+          break;
+        }
+        default:
+          if (tirer(3) == 0) a = b;
+          if (a.count() > 100) a.clear();
+          break;
+      }
+      std::multiset<int> tenus;
+      for (const Jetons& t : tableaux)
+        for (size_t j = 0; j < t.count(); ++j)
+          if (t[j]) tenus.insert(t[j]);
+      std::multiset<int> attendus;
+      for (const auto& e : Jetons::vivants)
+        if (e.second && !externes.count(e.first)) attendus.insert(e.first);
+      ASSERT_EQ(tenus, attendus) << "step " << pas;
+    }
+  }
+  for (const auto& e : Jetons::vivants) EXPECT_EQ(e.second, externes.count(e.first) == 1) << e.first;
+  EXPECT_GT(Jetons::vivants.size(), 1000u);
 }
 
 std::string refus(uint64_t octets) {
