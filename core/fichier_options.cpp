@@ -75,6 +75,7 @@ char* motsPermis(const char* liste, const uint8_t* masque) {
 }  // namespace
 
 const char* sauterBlancs(const char* texte) {
+  TRACER_APPEL();
   while (estBlanc(*texte)) texte++;
   return texte;
 }
