@@ -136,6 +136,10 @@ int comparerSansCasse(const void* bloc1, const void* bloc2, size_t nombre) {
   return 0;
 }
 
+bool commencePar(const char* texte, const char* prefixe) {
+  return texte && strncmp(texte, prefixe, strlen(prefixe)) == 0;
+}
+
 const char* rechercherSansCasse(const char* texte, const char* motif) {
   TRACER_APPEL();
   if (texte == nullptr || motif == nullptr) return nullptr;

@@ -12,6 +12,8 @@ char* texteRapport(uint64_t a, uint64_t b, uint8_t largeur, uint8_t decimales, b
 char* texteTaille(uint64_t octets, bool avecGo);
 void ajouterTexte(char** texte, const char* ajout);
 void mettreEnMajuscules(char* texte);
+// The text (which may be null) begins with the prefix.
+bool commencePar(const char* texte, const char* prefixe);
 const char* rechercherSansCasse(const char* texte, const char* motif);
 int comparerSansCasse(const void* bloc1, const void* bloc2, size_t nombre);
 

@@ -10,6 +10,7 @@
 #include "core/format.h"
 #include "core/memoire.h"
 #include "core/tableau.h"
+#include "core/texte.h"
 #include "platform/linux/appels_systeme.h"
 
 namespace {
@@ -44,10 +45,6 @@ uint8_t nombreDisquesCompte = 0;
 uint8_t nombreDisquettesCompte = 0;
 
 bool estChiffre(char c) { return c >= '0' && c <= '9'; }
-
-bool commencePar(const char* texte, const char* prefixe) {
-  return strncmp(texte, prefixe, strlen(prefixe)) == 0;
-}
 
 const T_Nommage& nommage(const char* chemin) {
   TRACER_APPEL();

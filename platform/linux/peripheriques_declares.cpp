@@ -6,6 +6,7 @@
 #include "core/arbre_appel.h"
 #include "core/memoire.h"
 #include "core/string_array.h"
+#include "core/texte.h"
 #include "platform/linux/appels_systeme.h"
 #include "platform/linux/cache_blkid.h"
 #include "platform/linux/montages.h"
@@ -19,10 +20,6 @@ const char* const CARTES_MAITRES[] = {"/etc/auto.master", "/etc/autofs/auto.mast
 StringArray peripheriquesDeclares;
 bool listeConstruite = false;
 uint32_t nombreDeclares = 0;
-
-bool commencePar(const char* texte, const char* debut) {
-  return texte && strncmp(texte, debut, strlen(debut)) == 0;
-}
 
 bool memeTexte(const char* a, const char* b) { return a && strcmp(a, b) == 0; }
 

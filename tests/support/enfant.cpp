@@ -20,17 +20,6 @@ namespace {
 
 const char VARIABLE_PARENT[] = "LENS_ENFANT_PARENT";
 
-std::string dossierTemporaire() {
-#ifdef _WIN32
-  const char* dossier = getenv("TEMP");
-  if (!dossier || !*dossier) dossier = getenv("TMP");
-  return std::string(dossier && *dossier ? dossier : ".") + "\\";
-#else
-  const char* dossier = getenv("TMPDIR");
-  return std::string(dossier && *dossier ? dossier : "/tmp") + "/";
-#endif
-}
-
 // The parent's process id, passed on through the environment so that a
 // Windows child that replays the test finds the same file names.
 std::string identifiantParent() {

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #ifdef _WIN32
 #include <io.h>
@@ -15,9 +16,20 @@
 #define O_BINARY 0
 #endif
 
+std::string dossierTemporaire() {
+#ifdef _WIN32
+  const char* dossier = getenv("TEMP");
+  if (!dossier || !*dossier) dossier = getenv("TMP");
+  return std::string(dossier && *dossier ? dossier : ".") + "\\";
+#else
+  const char* dossier = getenv("TMPDIR");
+  return std::string(dossier && *dossier ? dossier : "/tmp") + "/";
+#endif
+}
+
 std::string cheminTemporaire(const char* nature) {
   static unsigned compteur;
-  return std::string("lens_") + nature + "_" + std::to_string(identifiantProcessus()) + "_" +
+  return dossierTemporaire() + "lens_" + nature + "_" + std::to_string(identifiantProcessus()) + "_" +
          std::to_string(compteur++) + ".tmp";
 }
 

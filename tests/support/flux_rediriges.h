@@ -35,7 +35,9 @@ class EntreeRedirigee {
   int sauvegarde_ = -1;
 };
 
-// A file name of this process's own in the current folder.
+// The system's folder for temporary files, with its trailing separator.
+std::string dossierTemporaire();
+// A file name of this process's own in that folder.
 std::string cheminTemporaire(const char* nature);
 // Every byte of a file; empty when it cannot be opened.
 std::string contenuFichier(const std::string& chemin);
