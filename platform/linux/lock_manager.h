@@ -48,3 +48,9 @@ class LockManager {
   static const BasicArray<T_PhysicalLock, const T_PhysicalLock>& physicalLocks();
   static const BasicArray<T_LogicalLock, const T_LogicalLock>& logicalLocks();
 };
+
+// Instantiated once, in tableaux_linux.cpp.
+extern template class VirtualArray<LockManager::T_LogicalLock, LockManager::T_LogicalLock const>;
+extern template class BasicArray<LockManager::T_LogicalLock, LockManager::T_LogicalLock const>;
+extern template class VirtualArray<LockManager::T_PhysicalLock, LockManager::T_PhysicalLock const>;
+extern template class BasicArray<LockManager::T_PhysicalLock, LockManager::T_PhysicalLock const>;

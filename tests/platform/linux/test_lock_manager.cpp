@@ -237,3 +237,33 @@ TEST_F(VerrouPhysique, MonteeEnEcritureRefusEtDescripteurNegatif) {
 }
 
 }  // namespace
+
+namespace {
+
+// The lock tables' arrays come whole from the library: these members link
+// only because the layer instantiates them.
+template <typename T>
+void exercerTableau(T a, T b) {
+  BasicArray<T, const T> t;
+  t.fill(a, 2, 0);
+  t.insert(b, 1);
+  t.set(a, 3);
+  BasicArray<T, const T> u(t);
+  u.moveTo(0, t, 4, 1);
+  u.appendRange(t, 1, 2);
+  u.moveOneWithin(0, 2);
+  u.remove(0);
+  t = u;
+  ASSERT_EQ(t.count(), 4u);
+  EXPECT_EQ(t[0].fd * 1000 + t[1].fd * 100 + t[2].fd * 10 + t[3].fd,
+            b.fd * 1010 + a.fd * 101);  // [b, a, b, a]
+}
+
+TEST(TableauxDeVerrous, MembresDeLaBibliotheque) {
+  exercerTableau(LockManager::T_LogicalLock{1, 3, false, false, nullptr},
+                 LockManager::T_LogicalLock{1, 4, false, true, nullptr});
+  exercerTableau(LockManager::T_PhysicalLock{1, false, false, 3},
+                 LockManager::T_PhysicalLock{2, false, true, 4});
+}
+
+}  // namespace
