@@ -92,6 +92,7 @@ bool SupportBlocManager::release(Support_Bloc* support, int drapeaux) {
 }
 
 bool SupportBlocManager::etat(size_t i, int drapeaux) {
+  TRACER_APPEL();
   if (i >= supports_.count()) return false;
   const T_ListeSupport& entree = supports_[i];
   if ((drapeaux & REFERENCE_UTILISATION) && entree.utilisation != 0) return true;
@@ -164,6 +165,7 @@ const char* SupportBlocManager::cachedText(const Support_Bloc::T_Identifiant& id
 }
 
 bool SupportBlocManager::cacheFlagged() {
+  TRACER_APPEL();
   if (!cacheActif_) return false;
   for (size_t i = 0; i < cache_.count(); ++i) {
     if (cache_[i]->signale) return true;
