@@ -63,6 +63,7 @@ class VerrouLogique : public testing::Test {
         "block /dev/mmcblk0p1 179:1 a.img offset=512\n"
         "chr /dev/watchdog 10:130\n"
         "link /dev/disk/by-uuid/abcd /dev/sda1\n");
+    ASSERT_EQ(machine_.commande("mkdir images && mkfifo images/fifo"), 0);
     ASSERT_TRUE(machine_.installer()) << machine_.erreur();
     remettreAZero();
     suivant = appelsSysteme;
@@ -138,6 +139,8 @@ TEST_F(VerrouLogique, OuverturesRefusees) {
   } cas[] = {
       {"/dev/sdd", MESSAGE_ECHEC_VERROU, EBUSY},  // held exclusively elsewhere
       {"/dev/watchdog", MESSAGE_LECTURE_IMPOSSIBLE, ENOTBLK},
+      {"/images/fifo", MESSAGE_LECTURE_IMPOSSIBLE, ENOTBLK},  // an open could wait
+      {"/images", MESSAGE_LECTURE_IMPOSSIBLE, ENOTBLK},
       {"/dev/absent", MESSAGE_LECTURE_IMPOSSIBLE, ENOENT},
       {"", MESSAGE_LECTURE_IMPOSSIBLE, ENOENT},
   };
@@ -156,6 +159,18 @@ TEST_F(VerrouLogique, OuverturesRefusees) {
   EXPECT_STREQ(r.message, MESSAGE_ECHEC_VERROU);
   EXPECT_EQ(r.erreur, EAGAIN);  // the record lock's own reason
   EXPECT_EQ(fermetures.size(), 1u);
+}
+
+TEST_F(VerrouLogique, FichierImageOuvertCommeUnPeripherique) {
+  machine_.ecrire("images/disque.img", std::string(4096, '\0'));
+  T_Resultat r = verrouiller("/images/disque.img");
+  ASSERT_EQ(r.message, nullptr);
+  EXPECT_GE(r.fd, 0);
+  EXPECT_FALSE(r.readOnly);
+  EXPECT_EQ(ouvertures, (std::vector<std::string>{"/images/disque.img"}));
+  EXPECT_EQ(types, (std::vector<short>{F_WRLCK}));
+  LockManager::unlockLogical(r.fd);
+  EXPECT_EQ(fermetures, (std::vector<int>{r.fd}));
 }
 
 TEST_F(VerrouLogique, UsesComptesEtLectureSeule) {
