@@ -1,0 +1,152 @@
+// The front end shared by the four programs: option forms, the -noterm
+// pre-scan, the banner, the usage exit and the pauses.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "core/erreurs.h"
+#include "core/format.h"
+#include "programs/commun/frontal.h"
+#include "support/enfant.h"
+#include "support/remplacement.h"
+
+#ifndef _WIN32
+#include "platform/linux/appels_systeme.h"
+#endif
+
+namespace {
+
+TEST(Frontal, FormesDesOptions) {
+  struct Cas {
+    const char* argument;
+    const char* nom;
+    bool option, aide;
+  } cas[] = {
+      {"-p", "p", true, false},       {"/p", "p", true, false},
+      {"-px", "p", false, false},     {"p", "p", false, false},
+      {"--p", "p", false, false},     {"-P", "p", false, false},
+      {"-noterm", "noterm", true, false}, {"/noterm", "noterm", true, false},
+      {"-h", "h", true, true},        {"/h", "h", true, true},
+      {"-?", "?", true, true},        {"/?", "?", true, true},
+      {"-hs", "hs", true, false},     {"-H", "H", true, false},
+      {"h", "h", false, false},       {"", "", false, false},
+  };
+  for (const Cas& c : cas) {
+    EXPECT_EQ(estOption(c.argument, c.nom), c.option) << c.argument;
+    EXPECT_EQ(estDemandeAide(c.argument), c.aide) << c.argument;
+  }
+  EXPECT_EQ(nomOption("x"), nullptr);
+  EXPECT_STREQ(nomOption("/tds"), "tds");
+}
+
+TEST(Frontal, PreExamenDeNoterm) {
+  struct Cas {
+    std::vector<const char*> arguments;
+    bool sansTerminal;
+  } cas[] = {
+      {{"prog"}, false},
+      {{"prog", "-noterm"}, true},
+      {{"prog", "-p", "3", "/noterm"}, true},
+      {{"-noterm"}, false},  // the program path is not an argument
+      {{"prog", "-notermx"}, false},
+      {{"prog", "noterm"}, false},
+      {{"prog", "-hs", "-noterm"}, true},  // even where it would be a value
+  };
+  for (const Cas& c : cas) {
+    EXPECT_EQ(contientSansTerminal(static_cast<int>(c.arguments.size()),
+                                   const_cast<char* const*>(c.arguments.data())),
+              c.sansTerminal)
+        << c.arguments.back();
+  }
+}
+
+TEST(Frontal, PlateformeDeLaConstruction) {
+#ifdef _WIN32
+  EXPECT_STREQ(textePlateforme(), sizeof(void*) == 8 ? "(Windows 64 bits)" : "(Windows 32 bits)");
+#else
+  EXPECT_STREQ(textePlateforme(), sizeof(void*) == 8 ? "(Linux 64 bits)" : "(Linux 32 bits)");
+#endif
+}
+
+TEST(Frontal, BanniereDe80Caracteres) {
+  ResultatEnfant r = executerEnfant([] {
+    definirProgramme("PlatLens V1.16", "usage\n");
+    afficherBanniere();
+  });
+  std::string debut = std::string("PlatLens V1.16 ") + textePlateforme();
+  EXPECT_EQ(r.sortie, debut + std::string(80 - debut.size(), ' ') + "\n");
+}
+
+TEST(Frontal, Usage) {
+  struct Cas {
+    const char* message;
+    const char* sortie;
+  } cas[] = {
+      {"Bad number of arguments.", "Bad number of arguments.\nUsage: x [-p]\nat exit"},
+      {nullptr, "Usage: x [-p]\nat exit"},
+  };
+  for (const Cas& c : cas) {
+    ResultatEnfant r = executerEnfant([&c] {
+      // As installerTraitementErreurs does: the list runs at exit.
+      atexit(executerFonctionsSortie);
+      ajouterFonctionSortie([] { afficherMessage("at exit"); });
+      definirProgramme("X V1", "Usage: x [-p]\n");
+      afficherUsage(c.message);
+    });
+    EXPECT_EQ(r.statut, 1);
+    EXPECT_EQ(r.sortie, c.sortie);
+  }
+}
+
+TEST(Frontal, PauseEcran) {
+  struct Cas {
+    bool demandee, drapeau;
+    const char* entree;
+    const char* sortie;  // then what is left of the input
+  } cas[] = {
+      {false, true, "ab\ncd", "[ab\ncd]"},
+      {true, false, "ab\ncd", "[ab\ncd]"},
+      {true, true, "ab\ncd", "-- Press Return to continue --[cd]"},
+      {true, true, "ab", "-- Press Return to continue --[]"},  // input ends first
+      {true, true, "", "-- Press Return to continue --[]"},
+  };
+  for (const Cas& c : cas) {
+    ResultatEnfant r = executerEnfant(
+        [&c] {
+          pauseDemandee = c.demandee;
+          pauseEcran(c.drapeau);
+          std::string reste;
+          for (int car = getchar(); car != EOF; car = getchar()) reste += static_cast<char>(car);
+          afficherMessage("[%s]", reste.c_str());
+        },
+        c.entree);
+    EXPECT_EQ(r.sortie, c.sortie) << c.entree;
+  }
+}
+
+#ifndef _WIN32
+int terminaux;  // bit 0: standard input, bit 1: standard output
+int isattyFaux(int fd) { return (fd == 0 || fd == 1) && (terminaux >> fd & 1); }
+
+TEST(Frontal, PauseFinale) {
+  struct Cas {
+    bool sansTerminal;
+    int terminaux;
+    bool pause;
+  } cas[] = {
+      {true, 3, true}, {false, 3, false}, {true, 1, false}, {true, 2, false}, {true, 0, false},
+  };
+  Remplacement<decltype(appelsSysteme.isatty)> isatty(appelsSysteme.isatty, isattyFaux);
+  for (const Cas& c : cas) {
+    terminaux = c.terminaux;
+    ResultatEnfant r = executerEnfant([&c] { pauseFinale(c.sansTerminal); }, "\n");
+    EXPECT_EQ(r.sortie, c.pause ? "-- Press Return to continue --" : "")
+        << c.sansTerminal << " " << c.terminaux;
+  }
+}
+#endif
+
+}  // namespace
