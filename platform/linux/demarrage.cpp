@@ -38,6 +38,7 @@ const char* variableLocale() {
 
 // "C" or "POSIX", alone or followed by a modifier or a charset.
 bool estLocaleNeutre(const char* valeur) {
+  TRACER_APPEL();
   static const char* const neutres[] = {"C", "POSIX"};
   for (const char* neutre : neutres) {
     size_t n = strlen(neutre);
@@ -58,6 +59,7 @@ char* nomLocale(const char* base, const char* suffixe, const char* modificateur)
 }
 
 void journaliser(int priorite, const char* format, ...) {
+  TRACER_APPEL();
   va_list arguments;
   va_start(arguments, format);
   appelsSysteme.vsyslog(priorite, format, arguments);

@@ -34,16 +34,19 @@ const char* textePlateforme() {
 }
 
 const char* nomOption(const char* argument) {
+  TRACER_APPEL();
   if (argument == nullptr || (argument[0] != '-' && argument[0] != '/')) return nullptr;
   return argument + 1;
 }
 
 bool estOption(const char* argument, const char* nom) {
+  TRACER_APPEL();
   const char* option = nomOption(argument);
   return option != nullptr && strcmp(option, nom) == 0;
 }
 
 bool estDemandeAide(const char* argument) {
+  TRACER_APPEL();
   const char* option = nomOption(argument);
   return option != nullptr && (option[0] == 'h' || option[0] == '?') && option[1] == '\0';
 }

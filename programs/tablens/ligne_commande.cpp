@@ -42,6 +42,7 @@ const int CYLINDRES_MAX = 1024;
 
 // A switch given a second time is a usage error.
 void marquer(bool* option, const char* messageDouble) {
+  TRACER_APPEL();
   if (*option) afficherUsage(messageDouble);
   *option = true;
 }

@@ -1,21 +1,16 @@
 // The front end shared by the four programs: option forms, the -noterm
-// pre-scan, the banner, the usage exit and the pauses.
+// pre-scan, the banner and the -p pause (the usage exit and the final pause
+// are seen in the runs of tablens' twin).
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "core/erreurs.h"
 #include "core/format.h"
 #include "programs/commun/frontal.h"
 #include "support/enfant.h"
-#include "support/remplacement.h"
 
-#ifndef _WIN32
-#include "platform/linux/appels_systeme.h"
-#endif
 
 namespace {
 
@@ -80,27 +75,6 @@ TEST(Frontal, BanniereDe80Caracteres) {
   EXPECT_EQ(r.sortie, debut + std::string(80 - debut.size(), ' ') + "\n");
 }
 
-TEST(Frontal, Usage) {
-  struct Cas {
-    const char* message;
-    const char* sortie;
-  } cas[] = {
-      {"Bad number of arguments.", "Bad number of arguments.\nUsage: x [-p]\nat exit"},
-      {nullptr, "Usage: x [-p]\nat exit"},
-  };
-  for (const Cas& c : cas) {
-    ResultatEnfant r = executerEnfant([&c] {
-      // As installerTraitementErreurs does: the list runs at exit.
-      atexit(executerFonctionsSortie);
-      ajouterFonctionSortie([] { afficherMessage("at exit"); });
-      definirProgramme("X V1", "Usage: x [-p]\n");
-      afficherUsage(c.message);
-    });
-    EXPECT_EQ(r.statut, 1);
-    EXPECT_EQ(r.sortie, c.sortie);
-  }
-}
-
 TEST(Frontal, PauseEcran) {
   struct Cas {
     bool demandee, drapeau;
@@ -126,27 +100,5 @@ TEST(Frontal, PauseEcran) {
     EXPECT_EQ(r.sortie, c.sortie) << c.entree;
   }
 }
-
-#ifndef _WIN32
-int terminaux;  // bit 0: standard input, bit 1: standard output
-int isattyFaux(int fd) { return (fd == 0 || fd == 1) && (terminaux >> fd & 1); }
-
-TEST(Frontal, PauseFinale) {
-  struct Cas {
-    bool sansTerminal;
-    int terminaux;
-    bool pause;
-  } cas[] = {
-      {true, 3, true}, {false, 3, false}, {true, 1, false}, {true, 2, false}, {true, 0, false},
-  };
-  Remplacement<decltype(appelsSysteme.isatty)> isatty(appelsSysteme.isatty, isattyFaux);
-  for (const Cas& c : cas) {
-    terminaux = c.terminaux;
-    ResultatEnfant r = executerEnfant([&c] { pauseFinale(c.sansTerminal); }, "\n");
-    EXPECT_EQ(r.sortie, c.pause ? "-- Press Return to continue --" : "")
-        << c.sansTerminal << " " << c.terminaux;
-  }
-}
-#endif
 
 }  // namespace

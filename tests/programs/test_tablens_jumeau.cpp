@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -65,6 +66,8 @@ struct CasJumeau {
   const char* entree;
   int statut;
 };
+
+void PrintTo(const CasJumeau& c, std::ostream* flux) { *flux << c.nom; }
 
 const char* const CONSOLE = "tty yes\n";
 const char* const SANS_TERMINAL = "tty no\n";
