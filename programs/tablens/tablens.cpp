@@ -25,7 +25,7 @@ int executerTablens(int argc, char* const* argv) {
   OptionsTablens* options =
       new OptionsTablens(ligne.accesStandard, ligne.etendreTaille, ligne.modeHs, ligne.tetesHs,
                          ligne.secteursHs, ligne.modeC, ligne.cylindresC);
-  afficherDisques(premier, fin);
+  afficherDisques(premier, fin, ligne.etendreTaille);
   pauseFinale(sansTerminal);
   delete options;
   return 0;

@@ -30,5 +30,6 @@ void lireLigneCommandeTablens(int argc, char* const* argv, T_LigneCommandeTablen
 // disk count, the disk reports, the final pause. Returns the exit status.
 int executerTablens(int argc, char* const* argv);
 
-// The report of every disk numbered premier to fin - 1.
-void afficherDisques(uint8_t premier, uint8_t fin);
+// The report of every disk numbered premier to fin - 1; etendreTaille (-tds)
+// chooses the wording of the hints.
+void afficherDisques(uint8_t premier, uint8_t fin, bool etendreTaille);
