@@ -1,6 +1,6 @@
 // The front end shared by the four programs: option forms, the -noterm
-// pre-scan, the banner and the -p pause (the usage exit and the final pause
-// are seen in the runs of tablens' twin).
+// pre-scan and the -p pause (the banner, the usage exit and the final pause
+// are seen in the golden runs of tablens' twin).
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -10,7 +10,6 @@
 #include "core/format.h"
 #include "programs/commun/frontal.h"
 #include "support/enfant.h"
-
 
 namespace {
 
@@ -56,23 +55,6 @@ TEST(Frontal, PreExamenDeNoterm) {
               c.sansTerminal)
         << c.arguments.back();
   }
-}
-
-TEST(Frontal, PlateformeDeLaConstruction) {
-#ifdef _WIN32
-  EXPECT_STREQ(textePlateforme(), sizeof(void*) == 8 ? "(Windows 64 bits)" : "(Windows 32 bits)");
-#else
-  EXPECT_STREQ(textePlateforme(), sizeof(void*) == 8 ? "(Linux 64 bits)" : "(Linux 32 bits)");
-#endif
-}
-
-TEST(Frontal, BanniereDe80Caracteres) {
-  ResultatEnfant r = executerEnfant([] {
-    definirProgramme("PlatLens V1.16", "usage\n");
-    afficherBanniere();
-  });
-  std::string debut = std::string("PlatLens V1.16 ") + textePlateforme();
-  EXPECT_EQ(r.sortie, debut + std::string(80 - debut.size(), ' ') + "\n");
 }
 
 TEST(Frontal, PauseEcran) {

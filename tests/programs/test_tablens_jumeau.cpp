@@ -7,7 +7,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <ostream>
 #include <string>
@@ -54,8 +53,9 @@ std::string attendu(const std::string& nom) {
 }
 
 void ecrireAttendu(const std::string& nom, std::string texte) {
-  size_t position = texte.find(textePlateforme());
-  if (position != std::string::npos) texte.replace(position, strlen(textePlateforme()), "(Linux 64 bits)");
+  const std::string plateforme = textePlateforme();
+  size_t position = texte.find(plateforme);
+  if (position != std::string::npos) texte.replace(position, plateforme.size(), "(Linux 64 bits)");
   std::ofstream(LENS_ATTENDUS "/tablens/" + nom + ".txt", std::ios::binary) << texte;
 }
 

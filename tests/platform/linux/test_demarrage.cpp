@@ -65,9 +65,9 @@ TEST(Demarrage, VersionsDuSysteme) {
     versionNoyau = c.noyau;
     versionGlibc = c.glibc;
     ResultatEnfant r = executerEnfant([] { verifierSysteme(); }, "\n");
-    bool refus = *c.sortie != '\0';
-    EXPECT_EQ(r.statut, refus ? 1 : 0) << (c.noyau ? c.noyau : "-") << " " << (c.glibc ? c.glibc : "-");
-    EXPECT_EQ(r.sortie, c.sortie) << (c.noyau ? c.noyau : "-") << " " << (c.glibc ? c.glibc : "-");
+    std::string quoi = std::string(c.noyau ? c.noyau : "-") + " " + (c.glibc ? c.glibc : "-");
+    EXPECT_EQ(r.statut, *c.sortie != '\0' ? 1 : 0) << quoi;
+    EXPECT_EQ(r.sortie, c.sortie) << quoi;
   }
 }
 
