@@ -4,6 +4,7 @@
 #include "core/texte.h"
 
 uint32_t Secteur_Boot_FAT::secteursParFAT() const {
+  TRACER_APPEL();
   uint16_t petit = secteursParFAT16.lire();
   return petit != 0 ? petit : secteursParFAT32.lire();
 }

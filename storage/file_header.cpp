@@ -94,6 +94,7 @@ char* nomElement(const T_FileHeader* entete) {
 
 // Sectors of the size line: the disk's or the element's, by support and kind.
 uint64_t secteursElement(const T_FileHeader* entete) {
+  TRACER_APPEL();
   uint64_t disque = entete->infoDisque.nombreSecteurs.lire();
   uint64_t element = entete->infoPartition.nombreSecteurs.lire();
   bool amorceOuSuperBloc =
@@ -222,6 +223,7 @@ bool estElementSystemeFichiers(uint8_t typeElement) {
 }
 
 const char* nomDonneesGPT(uint8_t typeElement) {
+  TRACER_APPEL();
   switch (typeElement) {
     case ELEMENT_FAT12: return "DOS FAT-12";
     case ELEMENT_FAT16: return "Win95 VFAT-16";

@@ -13,6 +13,7 @@ const int64_t DERNIERE_ANNEE_DOS = 1980 + 127;
 
 // Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
 int64_t joursDepuis1970(int64_t annee, unsigned mois, unsigned jour) {
+  TRACER_APPEL();
   annee -= mois <= 2 ? 1 : 0;
   int64_t ere = (annee >= 0 ? annee : annee - 399) / 400;
   unsigned anneeEre = static_cast<unsigned>(annee - ere * 400);
@@ -23,6 +24,7 @@ int64_t joursDepuis1970(int64_t annee, unsigned mois, unsigned jour) {
 
 // The date of a day counted from 1970-01-01 (0 or later).
 void dateDuJour(int64_t jours, int64_t* annee, unsigned* mois, unsigned* jour) {
+  TRACER_APPEL();
   jours += 719468;
   int64_t ere = jours / 146097;
   unsigned jourEre = static_cast<unsigned>(jours - ere * 146097);
