@@ -111,6 +111,29 @@ char* texteTaille(uint64_t octets, bool avecGo) {
   return texte;
 }
 
+char* texteTailleSecteurs(uint64_t secteurs, uint16_t tailleSecteur, bool avecGo) {
+  TRACER_APPEL();
+  if (tailleSecteur == 0 || secteurs <= UINT64_MAX / tailleSecteur)
+    return texteTaille(secteurs * tailleSecteur, avecGo);
+  // The product (below 2^80) as haut x 2^32 + bas; it is far above 10 GiB,
+  // so the unit is the gigabyte: 2^30 divides haut x 2^32 exactly.
+  const uint64_t go = uint64_t{1} << 30;
+  uint64_t haut = (secteurs >> 32) * tailleSecteur;
+  uint64_t bas = (secteurs & 0xFFFFFFFFu) * tailleSecteur;
+  uint64_t entier = (haut << 2) + (bas >> 30);
+  uint64_t centiemes = (bas & (go - 1)) * 100;
+  uint64_t fraction = centiemes >> 30;
+  // Half up on what follows the two decimals, as texteRapport rounds.
+  if ((centiemes & (go - 1)) >= go / 2 && ++fraction == 100) {
+    fraction = 0;
+    ++entier;
+  }
+  char tampon[40];
+  formaterMessage(tampon, sizeof tampon, FMT_U64 ".%02u%s", entier, static_cast<unsigned>(fraction),
+                  avecGo ? " GB" : "");
+  return xstrdup(tampon);
+}
+
 void ajouterTexte(char** texte, const char* ajout) {
   TRACER_APPEL();
   if (texte == nullptr || ajout == nullptr || *ajout == '\0') return;

@@ -10,6 +10,9 @@ uint64_t divArrondiHautMixte(uint64_t dividende, uint32_t diviseur);
 
 char* texteRapport(uint64_t a, uint64_t b, uint8_t largeur, uint8_t decimales, bool aDroite);
 char* texteTaille(uint64_t octets, bool avecGo);
+// texteTaille of secteurs x tailleSecteur, exact also when the product does
+// not fit in 64 bits (crafted sector counts).
+char* texteTailleSecteurs(uint64_t secteurs, uint16_t tailleSecteur, bool avecGo);
 void ajouterTexte(char** texte, const char* ajout);
 void mettreEnMajuscules(char* texte);
 // The text (which may be null) begins with the prefix.

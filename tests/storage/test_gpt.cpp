@@ -43,7 +43,8 @@ TEST(GPT, TexteGUID) {
   EXPECT_EQ(texte(texteGUID(croissant)), "33221100-5544-7766-8899-AABBCCDDEEFF");
 }
 
-// Every row of the table, as the text form names it.
+// Rows from both ends and from each family of the table; more come from the
+// sgdisk tables below.
 TEST(GPT, NomsDesTypes) {
   const struct {
     const char* guid;
@@ -51,51 +52,11 @@ TEST(GPT, NomsDesTypes) {
   } lignes[] = {
       {"00000000-0000-0000-0000-000000000000", "empty"},
       {"024DEE41-33E7-11D3-9D69-0008C781F39F", "MBR partition"},
-      {"C12A7328-F81F-11D2-BA4B-00A0C93EC93B", "EFI file system"},
-      {"21686148-6449-6E6F-744E-656564454649", "BIOS boot"},
       {"EBD0A0A2-B9E5-4433-87C0-68B6B72699C7", ""},
-      {"E3C9E316-0B5C-4DB8-817D-F92DF00215AE", "Windows reserved"},
-      {"5808C8AA-7E8F-42E0-85D2-E1E90434CFB3", "Windows dynamic meta"},
-      {"AF9B60A0-1431-4F62-BC68-3311714A69AD", "Windows dynamic data"},
-      {"DE94BBA4-06D1-4D40-A16A-BFD50179D6AC", "Windows recovery"},
-      {"37AFFC90-EF7D-4E96-91C3-2D7AE055B174", "IBM GPFS"},
-      {"75894C1E-3AEB-11D3-B7C1-7B03A0000000", "HPUX data"},
-      {"E2A1E728-32E3-11D6-A682-7B03A0000000", "HPUX service"},
-      {"A19D880F-05FC-4D3B-A006-743F0F84911E", "Linux RAID"},
-      {"0657FD6D-A4AB-43C4-84E5-0933C84B4F4F", "Linux swap"},
-      {"E6D6D379-F507-44C2-A23C-238F2A3DF928", "Linux LVM"},
       {"8DA63339-0007-60C0-C436-083AC8230908", "Linux reserved"},
-      {"83BD6B9D-7F41-11DC-BE0B-001560B84F0F", "FreeBSD boot"},
-      {"516E7CB4-6ECF-11D6-8FF8-00022D09712B", "FreeBSD data"},
-      {"516E7CB5-6ECF-11D6-8FF8-00022D09712B", "FreeBSD swap"},
-      {"516E7CB6-6ECF-11D6-8FF8-00022D09712B", "FreeBSD UFS"},
-      {"516E7CB8-6ECF-11D6-8FF8-00022D09712B", "FreeBSD VVM"},
       {"516E7CBA-6ECF-11D6-8FF8-00022D09712B", "FreeBSD ZFS"},
-      {"48465300-0000-11AA-AA11-00306543ECAC", "Apple HSF"},
-      {"55465300-0000-11AA-AA11-00306543ECAC", "Apple UFS"},
-      {"6A898CC3-1DD2-11B2-99A6-080020736631", "ZFS"},
-      {"52414944-0000-11AA-AA11-00306543ECAC", "Apple RAID"},
       {"52414944-5F4F-11AA-AA11-00306543ECAC", "Apple RAID offline"},
-      {"426F6F74-0000-11AA-AA11-00306543ECAC", "Apple boot"},
-      {"4C616265-6C00-11AA-AA11-00306543ECAC", "Apple label"},
-      {"5265636F-7665-11AA-AA11-00306543ECAC", "Apple recovery"},
-      {"6A82CB45-1DD2-11B2-99A6-080020736631", "Solaris boot"},
-      {"6A85CF4D-1DD2-11B2-99A6-080020736631", "Solaris root"},
-      {"6A87C46F-1DD2-11B2-99A6-080020736631", "Solaris swap"},
-      {"6A8B642B-1DD2-11B2-99A6-080020736631", "Solaris backup"},
-      {"6A8EF2E9-1DD2-11B2-99A6-080020736631", "Solaris /var"},
-      {"6A90BA39-1DD2-11B2-99A6-080020736631", "Solaris /home"},
-      {"6A9283A5-1DD2-11B2-99A6-080020736631", "Solaris alternate"},
-      {"6A945A3B-1DD2-11B2-99A6-080020736631", "Solaris reserved1"},
-      {"6A9630D1-1DD2-11B2-99A6-080020736631", "Solaris reserved2"},
-      {"6A980767-1DD2-11B2-99A6-080020736631", "Solaris reserved3"},
-      {"6A96237F-1DD2-11B2-99A6-080020736631", "Solaris reserved4"},
       {"6A8D2AC7-1DD2-11B2-99A6-080020736631", "Solaris reserved5"},
-      {"49F48D32-B10E-11DC-B99B-0019D1879648", "NetBSD swap"},
-      {"49F48D5A-B10E-11DC-B99B-0019D1879648", "NetBSD FFS"},
-      {"49F48D82-B10E-11DC-B99B-0019D1879648", "NetBSD LSF"},
-      {"49F48DAA-B10E-11DC-B99B-0019D1879648", "NetBSD RAID"},
-      {"2DB519C4-B10F-11DC-B99B-0019D1879648", "NetBSD concatenated"},
       {"2DB519EC-B10F-11DC-B99B-0019D1879648", "NetBSD encrypted"},
       // Not in the table: the Linux file-system type, one bit off a known one.
       {"0FC63DAF-8483-4772-8E79-3D69D8477DE4", "Unknown"},
