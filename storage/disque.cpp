@@ -13,6 +13,7 @@
 #include "core/options.h"
 #include "core/texte.h"
 #include "storage/file_header.h"
+#include "storage/gpt.h"
 #include "storage/partition.h"
 #include "storage/petit_boutien.h"
 #include "storage/plateforme.h"
@@ -404,9 +405,14 @@ bool Disque::lireIdentifiantWindows(uint32_t* identifiant) {
 
 bool Disque::lireGUIDDisque(uint8_t guid[16]) {
   TRACER_APPEL();
-  // The GPT header check is not built yet: no header is taken as valid.
-  memset(guid, 0, 16);
-  return false;
+  memset(guid, 0, TAILLE_GUID);
+  if (tailleSecteur_ < sizeof(T_EnteteGPT)) return false;
+  uint8_t* secteur = static_cast<uint8_t*>(xmalloc(tailleSecteur_));
+  T_EnteteGPT* entete = reinterpret_cast<T_EnteteGPT*>(secteur);
+  bool lu = lire(1, 1, secteur, nullptr) && verifierEnteteGPT(entete, tailleSecteur_, 1, nullptr);
+  if (lu) memcpy(guid, entete->guidDisque, TAILLE_GUID);
+  free(secteur);
+  return lu;
 }
 
 Partition* Disque::trouverPartition(int principal, uint8_t dansEtendue, T_ListePartitions* liste) {
