@@ -14,6 +14,9 @@
 #include <vector>
 
 #include "core/options.h"
+#include <linux/fs.h>
+
+#include "platform/linux/appels_systeme.h"
 #include "platform/linux/lock_manager.h"
 #include "platform/linux/peripheriques.h"
 #include "sim/machine_linux.h"
@@ -21,6 +24,7 @@
 #include "storage/partition.h"
 #include "storage/plateforme.h"
 #include "storage/support_bloc_manager.h"
+#include "support/remplacement.h"
 
 namespace {
 
@@ -212,6 +216,9 @@ TEST_F(Disques, TablesEcritesParSfdisk) {
       {"cinquante logiques", "label: dos\nstart=2048, size=120000, type=5\n" + logiques(50, 4096, 100),
        1},
       {"MBR protecteur", "label: dos\nstart=1, size=131071, type=ee\n", 0},
+      {"entree 3 avant l'entree 1",
+       "label: dos\nd.img1 : start=40960, size=4096, type=83\nd.img3 : start=2048, size=4096, type=7\n",
+       0},
   };
   for (const Cas& c : cas) {
     SCOPED_TRACE(c.nom);
@@ -370,6 +377,12 @@ TEST_F(ChainesAbimees, ChaqueChaineSeTermine) {
       {"EBR sans signature", [](ChainesAbimees& t) { t.ecrire(t.ebr_[1] * 512 + 510, {0, 0}); },
        {{0, 0}}},
       {"lien au-dela du disque", [](ChainesAbimees& t) { t.lier(1, 200000); }, {{0, 0}, {1, 0}}},
+      {"entree 1 etendue",
+       [](ChainesAbimees& t) {
+         t.ecrire(t.entree(1, 1) + 4, {0x05});
+         t.ecrire32(t.entree(1, 1) + 8, static_cast<uint32_t>(t.ebr_[2] - t.base_));
+       },
+       {{0, 0}, {2, 0}}},
       {"entree de longueur nulle", [](ChainesAbimees& t) { t.ecrire32(t.entree(1, 1) + 12, 0); },
        {{0, 0}, {2, 0}}},
       {"chaine hors de l'etendue",
@@ -451,7 +464,8 @@ TEST_F(Disques, CreationSurPeripheriquesSimules) {
       EXPECT_EQ(d->tailleSecteur(), c.tailleSecteur);
       EXPECT_EQ(d->nombreSecteurs(), (8u << 20) / c.tailleSecteur);
       EXPECT_EQ(d->estModifiable(), std::string(c.options) != "ro");
-      EXPECT_EQ(LockManager::physicalLocks().count(), 1u);
+      ASSERT_EQ(LockManager::physicalLocks().count(), 1u);
+      EXPECT_EQ(LockManager::physicalLocks()[0].readOnly, std::string(c.options) == "ro");
     } else {
       EXPECT_EQ(LockManager::physicalLocks().count(), 0u);
     }
@@ -495,6 +509,50 @@ TEST_F(Disques, GeometrieDuSysteme) {
     EXPECT_EQ(g[1].origine, 1);
     EXPECT_EQ(g[1].tetes, c.tetesCandidat);
     EXPECT_EQ(g[1].secteurs, static_cast<int>(c.secteurs));
+    TearDown();
+  }
+}
+
+// The ioctl requests and pauses of a disk's closing.
+std::vector<unsigned long> requetes;
+std::vector<unsigned> pauses;
+int (*ioctlMachine)(int, unsigned long, void*);
+int ioctlNote(int fd, unsigned long requete, void* argument) {
+  requetes.push_back(requete);
+  return ioctlMachine(fd, requete, argument);
+}
+unsigned sleepNote(unsigned secondes) {
+  pauses.push_back(secondes);
+  return 0;
+}
+
+TEST_F(Disques, FermetureApresEcriture) {
+  for (bool ecrit : {false, true}) {
+    SCOPED_TRACE(ecrit);
+    SetUp();
+    m_.image("d.img", 8 << 20);
+    Disque* d = creer();
+    ASSERT_NE(d, nullptr);
+    std::vector<uint8_t> secteur(512, 0x33);
+    if (ecrit) {
+      EXPECT_TRUE(d->ecrireControle(100, 1, secteur.data(), nullptr, true));
+    }
+    requetes.clear();
+    pauses.clear();
+    ioctlMachine = appelsSysteme.ioctl;
+    {
+      Remplacement<int (*)(int, unsigned long, void*)> espion(appelsSysteme.ioctl, ioctlNote);
+      Remplacement<unsigned (*)(unsigned)> pause(appelsSysteme.sleep, sleepNote);
+      EXPECT_TRUE(d->liberer(0));
+    }
+    std::vector<unsigned long> attendu = {BLKFLSBUF};
+    if (ecrit) attendu.push_back(BLKRRPART);
+    EXPECT_EQ(requetes, attendu);
+    EXPECT_EQ(pauses, ecrit ? std::vector<unsigned>{1} : std::vector<unsigned>{});
+    EXPECT_EQ(LockManager::physicalLocks().count(), 0u);
+    if (ecrit) {
+      EXPECT_EQ(octets(100 * 512, 512), secteur);
+    }
     TearDown();
   }
 }
