@@ -79,6 +79,7 @@ T_ExamenTable examinerTable(Disque* disque) {
 }
 
 bool contient(const BasicArray<uint64_t, const uint64_t>& valeurs, uint64_t v) {
+  TRACER_APPEL();
   for (size_t i = 0; i < valeurs.count(); ++i)
     if (valeurs[i] == v) return true;
   return false;
@@ -211,26 +212,31 @@ void Disque::verifierHibernation() {
 }
 
 void Disque::fixerNombreSecteurs(uint64_t nombre) {
+  TRACER_APPEL();
   Support_Bloc::fixerNombreSecteurs(nombre);
   geometrie_.nombreSecteurs.ecrire(nombre);
 }
 
 void Disque::fixerSecteursParPiste(uint64_t nombre) {
+  TRACER_APPEL();
   Support_Bloc::fixerSecteursParPiste(nombre);
   geometrie_.secteursParPiste.ecrire(nombre);
 }
 
 void Disque::fixerNombreTetes(uint64_t nombre) {
+  TRACER_APPEL();
   Support_Bloc::fixerNombreTetes(nombre);
   geometrie_.derniereTete.ecrire(nombre - 1);
 }
 
 void Disque::fixerNombreCylindres(uint64_t nombre) {
+  TRACER_APPEL();
   Support_Bloc::fixerNombreCylindres(nombre);
   geometrie_.dernierCylindre.ecrire(nombre - 1);
 }
 
 void Disque::fixerTailleSecteur(uint16_t taille) {
+  TRACER_APPEL();
   Support_Bloc::fixerTailleSecteur(taille);
   geometrie_.tailleSecteur.ecrire(taille);
 }

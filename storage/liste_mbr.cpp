@@ -42,6 +42,7 @@ bool utilisee(const T_EntreeMBR& e) { return e.type != 0 && e.nombreSecteurs.lir
 
 T_InfoPartition versInfo(const T_EntreeMBR& e, uint8_t principal, uint8_t dansEtendue,
                          uint64_t premier) {
+  TRACER_APPEL();
   T_InfoPartition info;
   info.numeroPrincipal = principal;
   info.numeroEtendue = dansEtendue;
@@ -63,6 +64,7 @@ T_InfoPartition versInfo(const T_EntreeMBR& e, uint8_t principal, uint8_t dansEt
 // The sector that holds the table an entry points to: its begin CHS in CHS
 // access, the linear sector otherwise.
 uint64_t secteurDesigne(const Disque* disque, uint64_t lineaire, uint8_t tete, uint16_t motCHS) {
+  TRACER_APPEL();
   if (disque->acces() != ACCES_STANDARD) return lineaire;
   T_CHS chs;
   chs.tete = tete;
@@ -77,6 +79,7 @@ bool lireTable(Disque* disque, uint64_t secteur, uint8_t* tampon) {
 }
 
 bool dejaLu(const BasicArray<uint64_t, const uint64_t>& lus, uint64_t secteur) {
+  TRACER_APPEL();
   for (size_t i = 0; i < lus.count(); ++i)
     if (lus[i] == secteur) return true;
   return false;

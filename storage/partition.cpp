@@ -211,6 +211,7 @@ void Partition::ajouterCylindresCaches(uint8_t nombre) {
 }
 
 bool Partition::fenetreValide(const T_InfoPartition& entree) {
+  TRACER_APPEL();
   uint64_t fin;
   return !__builtin_add_overflow(entree.premierSecteur.lire(), entree.nombreSecteurs.lire(), &fin);
 }

@@ -611,6 +611,8 @@ TEST_F(Disques, GeometrieDeLaTable) {
       {"incoherente sans option", &incoherente, 0, 0, 0, 0, 0, 16, 32, 256},
       {"incoherente -hs 64 32", &incoherente, 4, 64, 32, 0, 0, 64, 32, 64},
       {"-hs hors limites", &incoherente, 4, 64, 64, 0, 0, 16, 32, 256},
+      {"-hs parttable incoherente", &incoherente, 3, 0, 0, 0, 0, 16, 32, 256},
+      {"-hs parttable coherente", &coherente, 3, 0, 0, 0, 0, 255, 63, (n + 16064) / 16065},
       {"-c 500", &incoherente, 0, 0, 0, 2, 500, 16, 32, 500},
       {"-c 2000", &incoherente, 0, 0, 0, 2, 2000, 16, 32, 1024},
       {"-c +2", &incoherente, 0, 0, 0, 3, 2, 16, 32, 258},
