@@ -48,6 +48,7 @@ class Sortie {
 
   // A cut output still ends in a NUL when the buffer has a byte.
   void terminer() {
+    TRACER_APPEL();
     if (taille_ == 0) return;
     tampon_[position_ < taille_ ? position_ : taille_ - 1] = '\0';
   }
@@ -77,6 +78,7 @@ struct Directive {
   bool z = false;
 
   Taille taille() const {
+    TRACER_APPEL();
     if (z) return Taille::SizeT;
     if (nombreH >= 2) return Taille::Char;
     if (nombreH == 1) return Taille::Short;
@@ -91,6 +93,7 @@ const size_t LARGEUR_MAX = INT_MAX;
 // width := width x 10 + digit, held below LARGEUR_MAX so it cannot wrap.
 template <typename T>
 T ajouterChiffre(T valeur, char chiffre, T plafond) {
+  TRACER_APPEL();
   T d = static_cast<T>(chiffre - '0');
   return valeur > (plafond - d) / 10 ? plafond : static_cast<T>(valeur * 10 + d);
 }
@@ -98,6 +101,7 @@ T ajouterChiffre(T valeur, char chiffre, T plafond) {
 bool estChiffre(char c) { return c >= '0' && c <= '9'; }
 
 int64_t lireSigne(va_list* arguments, Taille taille) {
+  TRACER_APPEL();
   switch (taille) {
     case Taille::Char: return static_cast<signed char>(va_arg(*arguments, int));
     case Taille::Short: return static_cast<short>(va_arg(*arguments, int));
@@ -111,6 +115,7 @@ int64_t lireSigne(va_list* arguments, Taille taille) {
 }
 
 uint64_t lireNonSigne(va_list* arguments, Taille taille) {
+  TRACER_APPEL();
   switch (taille) {
     case Taille::Char: return static_cast<unsigned char>(va_arg(*arguments, unsigned));
     case Taille::Short: return static_cast<unsigned short>(va_arg(*arguments, unsigned));

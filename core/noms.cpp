@@ -13,6 +13,7 @@ const char CHIFFRES_HEXA[] = "0123456789abcdef";
 
 // Value of a lower-case hex digit, or -1 (NUL included).
 int valeurHexa(char c) {
+  TRACER_APPEL();
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   return -1;
@@ -27,6 +28,7 @@ bool unitesEgales(uint16_t a, uint16_t b, bool ignorerCasse) {
 }
 
 bool estAEchapper(uint16_t unite, bool garderSeparateurs, bool echapperEspaces) {
+  TRACER_APPEL();
   if (unite < 32 || unite >= 127) return true;
   switch (unite) {
     case '/':

@@ -1,5 +1,7 @@
 #include "core/options.h"
 
+#include "core/arbre_appel.h"
+
 Options* optionsCourantes = nullptr;
 
 Options::Options() : reserve(0) { optionsCourantes = this; }
@@ -20,11 +22,14 @@ OptionsTablens::OptionsTablens(bool accesStandard, bool etendreTaille, int modeH
       tetesHs(tetesHs),
       secteursHs(secteursHs),
       modeC(modeC),
-      cylindresC(cylindresC) {}
+      cylindresC(cylindresC) {
+  TRACER_APPEL();
+}
 
 OptionsTablens::~OptionsTablens() {}
 
 bool OptionsTablens::disqueChoisi(uint8_t* disque) {
+  TRACER_APPEL();
   if (disque) *disque = 0;
   return false;
 }
@@ -34,6 +39,7 @@ void OptionsTablens::signalerDisque(uint8_t) {}
 bool OptionsTablens::accesStandard() { return optionS; }
 
 bool OptionsTablens::choixTexte(char* texte) {
+  TRACER_APPEL();
   if (texte) *texte = 0;
   return false;
 }
@@ -41,6 +47,7 @@ bool OptionsTablens::choixTexte(char* texte) {
 void OptionsTablens::signalerChoixTexte() {}
 
 bool OptionsTablens::choixValeur(uint64_t* valeur) {
+  TRACER_APPEL();
   if (valeur) *valeur = 0;
   return false;
 }
@@ -48,6 +55,7 @@ bool OptionsTablens::choixValeur(uint64_t* valeur) {
 void OptionsTablens::signalerChoixValeur() {}
 
 bool OptionsTablens::choixValeurTexte(uint64_t* valeur, char* texte) {
+  TRACER_APPEL();
   if (valeur) *valeur = 0;
   if (texte) *texte = 0;
   return false;
@@ -56,6 +64,7 @@ bool OptionsTablens::choixValeurTexte(uint64_t* valeur, char* texte) {
 void OptionsTablens::signalerChoixValeurTexte() {}
 
 bool OptionsTablens::partitionChoisie(int* numero) {
+  TRACER_APPEL();
   if (numero) *numero = 0;
   return false;
 }
@@ -63,6 +72,7 @@ bool OptionsTablens::partitionChoisie(int* numero) {
 void OptionsTablens::signalerPartition(int) {}
 
 bool OptionsTablens::numeroEtendueChoisi(uint8_t* numero) {
+  TRACER_APPEL();
   if (numero) *numero = 0;
   return false;
 }
@@ -78,6 +88,7 @@ bool OptionsTablens::chercherCheminsPartitions() { return true; }
 bool OptionsTablens::requeteBooleenne() { return false; }
 
 bool OptionsTablens::geometrieForcee(int* mode, int* tetes, unsigned* secteursParPiste) {
+  TRACER_APPEL();
   if (mode) *mode = modeHs;
   if (tetes) *tetes = tetesHs;
   if (secteursParPiste) *secteursParPiste = static_cast<unsigned>(secteursHs);
@@ -85,18 +96,21 @@ bool OptionsTablens::geometrieForcee(int* mode, int* tetes, unsigned* secteursPa
 }
 
 bool OptionsTablens::choixDeuxEntiers(int* premier, int* second) {
+  TRACER_APPEL();
   if (premier) *premier = 0;
   if (second) *second = 0;
   return false;
 }
 
 bool OptionsTablens::choixEntierTexte(int* entier, uint8_t* octet) {
+  TRACER_APPEL();
   if (entier) *entier = 0;
   if (octet) *octet = 0;
   return false;
 }
 
 bool OptionsTablens::cylindresForces(int* mode, int* cylindres) {
+  TRACER_APPEL();
   if (mode) *mode = modeC;
   if (cylindres) *cylindres = cylindresC;
   return modeC != CYLINDRES_LIBRES;

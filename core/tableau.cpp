@@ -10,12 +10,14 @@
 namespace {
 
 uint64_t produitSature(uint64_t a, uint64_t b) {
+  TRACER_APPEL();
   uint64_t produit;
   return __builtin_mul_overflow(a, b, &produit) ? UINT64_MAX : produit;
 }
 
 template <typename T>
 size_t premierEgal(const T* items, size_t count, T v) {
+  TRACER_APPEL();
   size_t i = 0;
   while (i < count && items[i] != v) ++i;
   return i;

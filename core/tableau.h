@@ -277,9 +277,14 @@ void VirtualArray<T, TC>::fill(const TC& v, size_t n, size_t start) {
   TRACER_APPEL();
   size_t fin = sommeTableau(start, n, sizeof(T));
   if (fin == 0) return;
-  TC valeur = v;
-  // After the first store the copies are made from it: the value may belong
-  // to an element that the fill releases.
+  TC valeur = v;  // v may lie in the buffer that grow moves
+  // A v read from an element that the fill releases may die with it (an
+  // owned text): the slots after that one copy its replacement instead.
+  uintptr_t adresse = reinterpret_cast<uintptr_t>(&v);
+  uintptr_t debut = reinterpret_cast<uintptr_t>(items_);
+  size_t propre = items_ && adresse >= debut && adresse < debut + count_ * sizeof(T)
+                      ? (adresse - debut) / sizeof(T)
+                      : SIZE_MAX;
   const TC* source = &valeur;
   grow(fin);
   for (size_t i = start; i < fin; ++i) {
@@ -291,7 +296,7 @@ void VirtualArray<T, TC>::fill(const TC& v, size_t n, size_t start) {
       items_[i] = copyElement(*source);
       count_ = i + 1;
     }
-    source = items_ + start;
+    if (i == propre) source = items_ + i;
   }
 }
 

@@ -29,6 +29,7 @@ namespace {
 
 // r x 10 = chiffre x b + nouveau reste, for r < b, without overflow.
 unsigned chiffreSuivant(uint64_t* reste, uint64_t b) {
+  TRACER_APPEL();
   uint64_t r = *reste;
   uint64_t t = 0;
   unsigned chiffre = 0;

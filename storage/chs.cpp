@@ -5,6 +5,7 @@
 #include "storage/support_bloc.h"
 
 void decomposerCHS(uint16_t mot, uint16_t* secteur, uint16_t* cylindre) {
+  TRACER_APPEL();
   *secteur = static_cast<uint16_t>(mot & 0x3F);
   *cylindre = static_cast<uint16_t>((mot >> 8) + ((mot & 0xC0) << 2));
 }
@@ -14,6 +15,7 @@ uint16_t composerCHS(uint16_t secteur, uint16_t cylindre) {
 }
 
 bool franchitLimiteTaille(uint64_t ancien, uint64_t nouveau) {
+  TRACER_APPEL();
   const uint64_t limites[] = {LIMITE_1024_CYLINDRES, LIMITE_4096_CYLINDRES, LIMITE_LBA28};
   for (uint64_t limite : limites) {
     if (ancien < limite && nouveau >= limite) return true;
@@ -31,6 +33,7 @@ uint64_t Support_Bloc::chsVersLBA(const T_CHS& chs) const {
 }
 
 T_CHS Support_Bloc::lbaVersCHS(uint64_t secteur) const {
+  TRACER_APPEL();
   T_CHS chs = {0, 0, 0};
   uint64_t parCylindre = nombreTetes_ * secteursParPiste_;
   // A zero product also rules out a zero sectors-per-track below.

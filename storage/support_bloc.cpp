@@ -244,6 +244,7 @@ char* Support_Bloc::texteSecteur(uint64_t secteur) const {
 }
 
 const char* Support_Bloc::ouvrir() {
+  TRACER_APPEL();
   if (static_cast<uint32_t>(identifiant_.type()) > 6 || tailleSecteur_ == 0) return REFUS_TYPE;
   return nullptr;
 }
@@ -286,11 +287,13 @@ char* Support_Bloc::texteDescription(int niveau) const {
 }
 
 void Support_Bloc::fixerFenetreEcriture(uint64_t premier, uint64_t longueur) {
+  TRACER_APPEL();
   fenetreEcriturePremier_ = premier;
   fenetreEcritureLongueur_ = longueur;
 }
 
 bool Support_Bloc::fixerRedirection(uint64_t source, uint64_t cible, uint64_t longueur) {
+  TRACER_APPEL();
   redirectionSource_ = source;
   redirectionCible_ = cible;
   redirectionLongueur_ = longueur;
@@ -354,12 +357,14 @@ char* Support_Bloc::texteEtat() {
 }
 
 int Support_Bloc::modeVerrouillageOperation(int operation, bool drapeau) const {
+  TRACER_APPEL();
   if (operation == 6 || operation == 7) return 0;
   if (operation == 8 || operation == 11) return drapeau ? 0 : 3;
   return 3;
 }
 
 bool Support_Bloc::operationVerrouillee(int operation, bool drapeau) const {
+  TRACER_APPEL();
   if (ouvert_ || operation == 6 || operation == 7) return true;
   return (operation == 8 || operation == 11) && drapeau;
 }

@@ -92,6 +92,7 @@ bool SupportBlocManager::release(Support_Bloc* support, int drapeaux) {
 }
 
 bool SupportBlocManager::etat(size_t i, int drapeaux) {
+  TRACER_APPEL();
   if (i >= supports_.count()) return false;
   const T_ListeSupport& entree = supports_[i];
   if ((drapeaux & REFERENCE_UTILISATION) && entree.utilisation != 0) return true;
@@ -164,6 +165,7 @@ const char* SupportBlocManager::cachedText(const Support_Bloc::T_Identifiant& id
 }
 
 bool SupportBlocManager::cacheFlagged() {
+  TRACER_APPEL();
   if (!cacheActif_) return false;
   for (size_t i = 0; i < cache_.count(); ++i) {
     if (cache_[i]->signale) return true;
@@ -171,14 +173,37 @@ bool SupportBlocManager::cacheFlagged() {
   return false;
 }
 
+// True when another registered medium is opened on entry i's medium (a
+// partition on its disk); two media that depend on each other (one
+// identifier) do not hold each other back.
+bool SupportBlocManager::porteUnDependant(size_t i) {
+  TRACER_APPEL();
+  const Support_Bloc* support = supports_[i].support;
+  for (size_t j = 0; j < supports_.count(); ++j) {
+    const Support_Bloc* autre = supports_[j].support;
+    if (j != i && autre->dependDe(support) && !support->dependDe(autre)) return true;
+  }
+  return false;
+}
+
 bool SupportBlocManager::releaseAll() {
   TRACER_APPEL();
   while (supports_.count() > 0) {
-    // Fewest references first, the last of equals: dependants go before
-    // the media they hold references on.
-    size_t choisi = 0;
-    for (size_t i = 1; i < supports_.count(); ++i) {
-      if (supports_[i].references <= supports_[choisi].references) choisi = i;
+    // Fewest references first, the last of equals: dependants usually go
+    // before the media they hold references on. A medium that still carries
+    // a dependant waits for it whatever its count, or the dependant's
+    // destructor would release a deleted medium.
+    size_t choisi = supports_.count();
+    for (size_t i = 0; i < supports_.count(); ++i) {
+      if (choisi < supports_.count() && supports_[i].references > supports_[choisi].references) continue;
+      if (!porteUnDependant(i)) choisi = i;
+    }
+    if (choisi == supports_.count()) {
+      // Every medium carries another (a cycle): the count alone decides.
+      choisi = 0;
+      for (size_t i = 1; i < supports_.count(); ++i) {
+        if (supports_[i].references <= supports_[choisi].references) choisi = i;
+      }
     }
     T_ListeSupport entree = supports_[choisi];
     int drapeaux = (entree.acces != 0 ? REFERENCE_ACCES : 0) |

@@ -58,6 +58,7 @@ class SupportBlocManager {
  private:
   static size_t indexOfSupport(const Support_Bloc* support);
   static bool etat(size_t indice, int drapeaux);
+  static bool porteUnDependant(size_t indice);
 
   static BasicArray<T_ListeSupport, T_ListeSupport const> supports_;
   static DeleteArray<CachedSupportInfo> cache_;

@@ -57,6 +57,7 @@ void signalerSecteur(T_RappelMessage rappel, const char* format, char* secteur) 
 // Whether [premier, premier + nombre) meets [source, source + longueur),
 // tested without sums.
 bool chevauche(uint64_t premier, uint64_t nombre, uint64_t source, uint64_t longueur) {
+  TRACER_APPEL();
   if (nombre == 0 || longueur == 0) return false;
   return premier >= source ? premier - source < longueur : source - premier < nombre;
 }
@@ -73,6 +74,7 @@ struct T_Partie {
 // inside it (moved to the target) and the part after it; returns the count.
 size_t decouperRedirection(uint64_t premier, uint32_t nombre, uint64_t source, uint64_t cible,
                            uint64_t longueur, T_Partie* parties) {
+  TRACER_APPEL();
   size_t n = 0;
   uint64_t position = premier;
   uint32_t reste = nombre;

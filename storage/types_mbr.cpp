@@ -108,6 +108,7 @@ char* nomTypePartition(uint8_t type) {
 }
 
 bool estTypeFAT(uint8_t type) {
+  TRACER_APPEL();
   switch (type) {
     case 0x01: case 0x04: case 0x06: case 0x0B: case 0x0C: case 0x0E:
     case 0xC1: case 0xC4: case 0xC6:

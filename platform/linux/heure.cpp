@@ -12,6 +12,7 @@ const uint64_t TEMPS_MAX = 0xFFFFFFFFULL;
 // t + d when both t and the result stay within 0 to TEMPS_MAX, except that
 // a move towards 0 only needs the result not to pass below 0.
 uint64_t decaler(uint64_t t, int64_t d) {
+  TRACER_APPEL();
   if (d > 0) {
     uint64_t a = static_cast<uint64_t>(d);
     return t <= TEMPS_MAX && t + a <= TEMPS_MAX ? t + a : t;

@@ -47,7 +47,10 @@ void viderTampons(int fd) {
   appelsSysteme.ioctl(fd, BLKFLSBUF, nullptr);
 }
 
-bool estBloc(const struct stat64& etat) { return S_ISBLK(etat.st_mode); }
+// A block device, or a regular file (an image). Anything else is refused
+// unopened: opening a character device (a watchdog) for writing could act
+// on it, and opening a FIFO could wait for ever.
+bool ouvrable(const struct stat64& etat) { return S_ISBLK(etat.st_mode) || S_ISREG(etat.st_mode); }
 
 // True when a mounted device is the path, its disk, or (for a whole disk)
 // one of its partitions. A link name is compared by what it points to.
@@ -161,15 +164,13 @@ const char* LockManager::lockLogical(const char* path, int32_t& fd, bool& flag, 
     return nullptr;
   }
 
-  // Only block devices are opened: opening a character device (a watchdog)
-  // for writing could act on it.
   struct stat64 etat;
   errno = 0;
   if (!path || appelsSysteme.stat64(path, &etat) != 0) {
     if (!path) errno = ENOENT;
     return MESSAGE_LECTURE_IMPOSSIBLE;
   }
-  if (!estBloc(etat)) {
+  if (!ouvrable(etat)) {
     errno = ENOTBLK;
     return MESSAGE_LECTURE_IMPOSSIBLE;
   }
@@ -181,7 +182,7 @@ const char* LockManager::lockLogical(const char* path, int32_t& fd, bool& flag, 
   }
   if (d < 0) return errno == EBUSY ? MESSAGE_ECHEC_VERROU : MESSAGE_LECTURE_IMPOSSIBLE;
   // The node may have been replaced between the stat and the open.
-  if (appelsSysteme.fstat64(d, &etat) != 0 || !estBloc(etat)) {
+  if (appelsSysteme.fstat64(d, &etat) != 0 || !ouvrable(etat)) {
     appelsSysteme.close(d);
     readOnly = false;
     errno = ENOTBLK;

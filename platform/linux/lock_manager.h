@@ -1,6 +1,7 @@
 // Counted locks on block devices: physical locks on a descriptor the caller
-// owns, logical locks by path on a descriptor opened here with an exclusive
-// open and refused while the device, its disk or a partition is mounted.
+// owns, logical locks by path (a block device or an image file) on a
+// descriptor opened here with an exclusive open and refused while the
+// device, its disk or a partition is mounted.
 // Locking what is already locked only adds a use; the last unlock releases.
 #pragma once
 #include <cstddef>
@@ -48,3 +49,9 @@ class LockManager {
   static const BasicArray<T_PhysicalLock, const T_PhysicalLock>& physicalLocks();
   static const BasicArray<T_LogicalLock, const T_LogicalLock>& logicalLocks();
 };
+
+// Instantiated once, in tableaux_linux.cpp.
+extern template class VirtualArray<LockManager::T_LogicalLock, LockManager::T_LogicalLock const>;
+extern template class BasicArray<LockManager::T_LogicalLock, LockManager::T_LogicalLock const>;
+extern template class VirtualArray<LockManager::T_PhysicalLock, LockManager::T_PhysicalLock const>;
+extern template class BasicArray<LockManager::T_PhysicalLock, LockManager::T_PhysicalLock const>;

@@ -77,6 +77,7 @@ T_Regle regleMd(uint32_t mineur) {
 }
 
 bool parmi(uint32_t v, const uint32_t* valeurs, size_t n, size_t* indice) {
+  TRACER_APPEL();
   for (size_t i = 0; i < n; ++i) {
     if (valeurs[i] == v) {
       if (indice) *indice = i;
@@ -167,6 +168,7 @@ bool estRepertoireDeTable(const char* chemin) {
 class Chemin {
  public:
   ~Chemin() {
+    TRACER_APPEL();
     if (!estSortieUrgence()) free(texte_);
   }
   const char* joindre(const char* repertoire, const char* nom) {

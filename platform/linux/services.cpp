@@ -37,6 +37,7 @@ void attendre(long secondes, long microsecondes) {
 
 // Decimal digits at *p, saturated at 0xFFFFFFFF; false when there is none.
 bool lireEntier(const char** p, uint32_t* valeur) {
+  TRACER_APPEL();
   const char* c = *p;
   while (*c == ' ' || *c == '\t') ++c;
   if (*c < '0' || *c > '9') return false;
@@ -53,6 +54,7 @@ bool lireEntier(const char** p, uint32_t* valeur) {
 }  // namespace
 
 int32_t memoriserErreurSysteme() {
+  TRACER_APPEL();
   erreurSysteme = errno;
   return erreurSysteme;
 }

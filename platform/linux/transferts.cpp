@@ -87,6 +87,7 @@ void libererTamponTransfert() {}
 uint32_t tailleMaxTransfert() { return limiteOctets; }
 
 uint32_t nombreMaxSecteurs(uint32_t tailleSecteur) {
+  TRACER_APPEL();
   uint32_t nombre = 1;
   if (tailleSecteur != 0 && limiteOctets > tailleSecteur) nombre = limiteOctets / tailleSecteur;
   return nombre < limiteSecteurs ? nombre : limiteSecteurs;
@@ -213,6 +214,7 @@ bool lireSecteursDisquette(uint8_t, uint16_t, uint8_t, uint16_t, uint32_t nombre
 
 bool ecrireSecteursDisquette(uint8_t, uint16_t, uint8_t, uint16_t, uint32_t, uint32_t,
                              const void*) {
+  TRACER_APPEL();
   errno = ENOSYS;
   return false;
 }

@@ -92,6 +92,32 @@ TEST(Memoire, RefusFataux) {
   }
 }
 
+#if !(defined(_WIN32) && !defined(_WIN64))
+// The largest request allowed is served (a 32-bit Windows process has no
+// 2 GiB hole to serve it). In a child, so the parent's heap stays as it was;
+// only the two ends are touched, so little memory is used.
+TEST(Memoire, PlusGrandeDemandeServie) {
+  const size_t limite = 0x7FFFFFBF;
+  void (*corps[])() = {
+      [] { puits = xmalloc(limite); },
+      [] { puits = xrealloc(nullptr, limite); },
+      [] { puits = xrealloc(xmalloc(16), limite); },
+  };
+  for (auto c : corps) {
+    ResultatEnfant r = executerEnfant([c] {
+      c();
+      char* bloc = static_cast<char*>(puits);
+      bloc[0] = 1;
+      bloc[limite - 1] = 2;
+      free(bloc);
+      afficherMessage("served");
+    }, "\n");
+    EXPECT_EQ(r.statut, 0);
+    EXPECT_EQ(r.sortie, "served");
+  }
+}
+#endif
+
 TEST(Memoire, AlignementsRefuses) {
   const struct {
     size_t taille, alignement;

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <functional>
+
+#include "core/arbre_appel.h"
+
 namespace {
 
 class OptionsSimples : public Options {};
@@ -53,6 +58,42 @@ TEST(Options, ReponsesDeTablens) {
   EXPECT_EQ(cylindres, 7);
   delete o;
   EXPECT_EQ(optionsSupportBloc(), nullptr);
+}
+
+// True when the call writes a return address into the ring's next slot.
+bool enregistre(const std::function<void()>& appel) {
+  const uint32_t temoin = 0xA5A5A5A5;
+  memcpy(positionArbreAppel, &temoin, sizeof temoin);
+  appel();
+  uint32_t lu;
+  memcpy(&lu, positionArbreAppel, sizeof lu);
+  return lu != temoin;
+}
+
+TEST(Options, ReponsesEnregistreesDansLArbreDAppel) {
+  OptionsTablens o(false, false, GEOMETRIE_TABLE, 1, 2, CYLINDRES_TABLE, 3);
+  int a, b;
+  unsigned u;
+  uint8_t octet;
+  uint64_t valeur;
+  char texte;
+  const struct {
+    const char* nom;
+    std::function<void()> appel;
+  } cas[] = {
+      {"constructor", [] { OptionsTablens autre(true, true, 0, 0, 0, 0, 0); }},
+      {"disqueChoisi", [&] { o.disqueChoisi(&octet); }},
+      {"choixTexte", [&] { o.choixTexte(&texte); }},
+      {"choixValeur", [&] { o.choixValeur(&valeur); }},
+      {"choixValeurTexte", [&] { o.choixValeurTexte(&valeur, &texte); }},
+      {"partitionChoisie", [&] { o.partitionChoisie(&a); }},
+      {"numeroEtendueChoisi", [&] { o.numeroEtendueChoisi(&octet); }},
+      {"geometrieForcee", [&] { o.geometrieForcee(&a, &b, &u); }},
+      {"choixDeuxEntiers", [&] { o.choixDeuxEntiers(&a, &b); }},
+      {"choixEntierTexte", [&] { o.choixEntierTexte(&a, &octet); }},
+      {"cylindresForces", [&] { o.cylindresForces(&a, &b); }},
+  };
+  for (const auto& c : cas) EXPECT_TRUE(enregistre(c.appel)) << c.nom;
 }
 
 }  // namespace

@@ -105,6 +105,10 @@ TEST(StringArray, TexteDuTableauLuiMeme) {
   a.fill(a[3], 3, 3);
   a.insert(a[4], 0);
   EXPECT_EQ(contenu(a), (std::vector<std::string>{"d", "a", "b", "c", "d", "d", "d"}));
+  // The text's own element is released in the middle of the fill.
+  StringArray b(4, textes);
+  b.fill(b[1], 3, 0);
+  EXPECT_EQ(contenu(b), (std::vector<std::string>{"b", "b", "b", "d"}));
 }
 
 TEST(StringArray, DeleteArrayDeListes) {

@@ -109,6 +109,34 @@ TEST(Tableau, OrdreDesCrochets) {
   }
 }
 
+// A copy hook that changes the value: each filled slot is one copy of v.
+struct Decuple : BasicArray<int, const int> {
+ protected:
+  int copyElement(const int& v) override { return v * 10; }
+};
+
+TEST(Tableau, RemplissageCopieChaqueFoisLaValeur) {
+  const struct {
+    size_t debut, nombre;
+    bool interne;  // v read from slot 2 of the array itself
+    std::vector<int> attendu;
+  } cas[] = {
+      {0, 3, false, {10, 10, 10}},
+      {1, 4, false, {1, 10, 10, 10, 10}},
+      {4, 2, false, {1, 2, 3, 0, 10, 10}},
+      {0, 2, true, {30, 30, 3}},  // v's own slot is not filled
+  };
+  for (const auto& c : cas) {
+    Decuple a;
+    const int valeurs[] = {1, 2, 3};
+    a.addValues(valeurs, 3);
+    for (size_t i = 0; i < a.count(); ++i) a[i] = valeurs[i];  // undo the hook
+    int externe = 1;
+    a.fill(c.interne ? a[2] : externe, c.nombre, c.debut);
+    EXPECT_EQ(contenu(a), c.attendu) << c.debut << " " << c.nombre;
+  }
+}
+
 TEST(Tableau, DeplacementsDansUnTableau) {
   struct Cas {
     size_t de, vers, nombre;

@@ -176,10 +176,21 @@ struct Cible {
   long noeud = -1;     // declared node, else a real file below the root
 };
 
+bool estRepertoire(const Cible& c);
+
+// A path ending in '/' or "/." names a directory: its last link is followed
+// and anything else fails with ENOTDIR, as in the kernel.
+bool finitEnRepertoire(const std::string& chemin) {
+  size_t n = chemin.size();
+  return (n > 0 && chemin[n - 1] == '/') || (n > 1 && chemin.compare(n - 2, 2, "/.") == 0);
+}
+
 // Walks the path component by component through links and binds; 0 or an
 // errno value.
 int resoudre(const std::string& donne, bool suivre, Cible* c) {
   Machine& m = *active;
+  bool repertoireExige = finitEnRepertoire(donne);
+  suivre = suivre || repertoireExige;
   std::deque<std::string> restants = composants(donne);
   std::vector<std::string> faits;
   int sauts = 0;
@@ -229,7 +240,7 @@ int resoudre(const std::string& donne, bool suivre, Cible* c) {
   c->chemin = joindre(faits);
   auto it = m.index.find(c->chemin);
   c->noeud = it == m.index.end() ? -1 : static_cast<long>(it->second);
-  return 0;
+  return repertoireExige && !estRepertoire(*c) ? ENOTDIR : 0;
 }
 
 std::string reel(const Cible& c) { return active->racine + c.chemin; }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "core/memoire.h"
 #include "storage/file_header.h"
 #include "substitut_verrous.h"
 #include "support/enfant.h"
@@ -182,4 +183,36 @@ TEST_F(SupportBloc, TextesEtEntete) {
   EXPECT_EQ(std::vector<uint8_t>(octets + 9, octets + 13), (std::vector<uint8_t>{0xD4, 0xC3, 0xB2, 0xA1}));
   EXPECT_EQ(entete.crcEntete.lire(), 0xA1B2C3D4u);
   EXPECT_EQ(entete.infoPartition.premierSecteur.lire(), 0x0102030405060708ull);
+}
+
+namespace {
+
+// A medium with its own level-4 column text and a name.
+class SupportDecrit : public SupportMemoire {
+ public:
+  explicit SupportDecrit(const std::string& colonne) : SupportMemoire(1000), colonne_(colonne) {}
+  char* description(int niveau) const override {
+    if (niveau == 4) return xstrdup(colonne_.c_str());
+    if (niveau == 15) return xstrdup("nom");
+    return SupportMemoire::description(niveau);
+  }
+
+ private:
+  std::string colonne_;
+};
+
+}  // namespace
+
+TEST_F(SupportBloc, PremiereColonneCoupeeA39Caracteres) {
+  const std::string t39 = "sda1 | Linux                  | /dev/sd";
+  const std::pair<std::string, std::string> cas[] = {
+      {"court", "court" + std::string(34, ' ')},
+      {t39, t39},
+      {t39 + "a1 et plus", t39},
+  };
+  for (const auto& c : cas) {
+    SupportDecrit* s = new SupportDecrit(c.first);
+    EXPECT_EQ(texte(s->description(3)), c.second + " |     |  500.00 kB | nom") << c.first;
+    EXPECT_TRUE(s->liberer(0));
+  }
 }

@@ -120,6 +120,21 @@ TEST_F(Registre, LiberationGeneraleDependantsDAbord) {
   EXPECT_FALSE(SupportBlocManager::inCache(Id(ID_DISQUE, 0u)));
 }
 
+TEST_F(Registre, LiberationGeneraleDisqueApresUnDependantPlusReference) {
+  // p2 holds more references than its disk: the disk still waits for it.
+  SupportMemoire* d = disque(0, "disque");
+  new SupportDependant(d, 1, "p1");
+  SupportDependant* p2 = new SupportDependant(d, 2, "p2");
+  p2->acquerir(0);
+  p2->acquerir(0);
+  p2->acquerir(0);
+  disque(1, "autre");
+  EXPECT_EQ(SupportBlocManager::entry(0).references, 3);
+  SupportBlocManager::releaseAll();
+  EXPECT_EQ(SupportMemoire::supprimes, (std::vector<std::string>{"autre", "p1", "p2", "disque"}));
+  EXPECT_EQ(SupportBlocManager::count(), 0u);
+}
+
 namespace {
 
 // Builds a disk and two partitions, runs the exit list and ends with 0 when

@@ -53,7 +53,7 @@ TEST(AppelsSysteme, AucunAppelDirectHorsDuSeam) {
   std::string racine = __FILE__;
   racine.resize(racine.size() - std::string("tests/platform/linux/test_appels_systeme.cpp").size());
   std::vector<std::string> dossiers = {racine + "platform/linux"};
-  for (const char* p : {"tablens", "platlens", "vollens", "archlens"})
+  for (const char* p : {"commun", "tablens", "platlens", "vollens", "archlens"})
     dossiers.push_back(racine + "programs/" + p + "/linux");
   int fichiers = 0;
   for (const std::string& dossier : dossiers) {

@@ -63,6 +63,7 @@ class VerrouLogique : public testing::Test {
         "block /dev/mmcblk0p1 179:1 a.img offset=512\n"
         "chr /dev/watchdog 10:130\n"
         "link /dev/disk/by-uuid/abcd /dev/sda1\n");
+    ASSERT_EQ(machine_.commande("mkdir images && mkfifo images/fifo"), 0);
     ASSERT_TRUE(machine_.installer()) << machine_.erreur();
     remettreAZero();
     suivant = appelsSysteme;
@@ -138,6 +139,8 @@ TEST_F(VerrouLogique, OuverturesRefusees) {
   } cas[] = {
       {"/dev/sdd", MESSAGE_ECHEC_VERROU, EBUSY},  // held exclusively elsewhere
       {"/dev/watchdog", MESSAGE_LECTURE_IMPOSSIBLE, ENOTBLK},
+      {"/images/fifo", MESSAGE_LECTURE_IMPOSSIBLE, ENOTBLK},  // an open could wait
+      {"/images", MESSAGE_LECTURE_IMPOSSIBLE, ENOTBLK},
       {"/dev/absent", MESSAGE_LECTURE_IMPOSSIBLE, ENOENT},
       {"", MESSAGE_LECTURE_IMPOSSIBLE, ENOENT},
   };
@@ -156,6 +159,18 @@ TEST_F(VerrouLogique, OuverturesRefusees) {
   EXPECT_STREQ(r.message, MESSAGE_ECHEC_VERROU);
   EXPECT_EQ(r.erreur, EAGAIN);  // the record lock's own reason
   EXPECT_EQ(fermetures.size(), 1u);
+}
+
+TEST_F(VerrouLogique, FichierImageOuvertCommeUnPeripherique) {
+  machine_.ecrire("images/disque.img", std::string(4096, '\0'));
+  T_Resultat r = verrouiller("/images/disque.img");
+  ASSERT_EQ(r.message, nullptr);
+  EXPECT_GE(r.fd, 0);
+  EXPECT_FALSE(r.readOnly);
+  EXPECT_EQ(ouvertures, (std::vector<std::string>{"/images/disque.img"}));
+  EXPECT_EQ(types, (std::vector<short>{F_WRLCK}));
+  LockManager::unlockLogical(r.fd);
+  EXPECT_EQ(fermetures, (std::vector<int>{r.fd}));
 }
 
 TEST_F(VerrouLogique, UsesComptesEtLectureSeule) {
@@ -234,6 +249,36 @@ TEST_F(VerrouPhysique, MonteeEnEcritureRefusEtDescripteurNegatif) {
   LockManager::unlockPhysical(4);
   LockManager::unlockPhysical(4);
   EXPECT_EQ(types, (std::vector<short>{F_WRLCK, F_RDLCK, F_WRLCK, F_WRLCK, F_UNLCK}));
+}
+
+}  // namespace
+
+namespace {
+
+// The lock tables' arrays come whole from the library: these members link
+// only because the layer instantiates them.
+template <typename T>
+void exercerTableau(T a, T b) {
+  BasicArray<T, const T> t;
+  t.fill(a, 2, 0);
+  t.insert(b, 1);
+  t.set(a, 3);
+  BasicArray<T, const T> u(t);
+  u.moveTo(0, t, 4, 1);
+  u.appendRange(t, 1, 2);
+  u.moveOneWithin(0, 2);
+  u.remove(0);
+  t = u;
+  ASSERT_EQ(t.count(), 4u);
+  EXPECT_EQ(t[0].fd * 1000 + t[1].fd * 100 + t[2].fd * 10 + t[3].fd,
+            b.fd * 1010 + a.fd * 101);  // [b, a, b, a]
+}
+
+TEST(TableauxDeVerrous, MembresDeLaBibliotheque) {
+  exercerTableau(LockManager::T_LogicalLock{1, 3, false, false, nullptr},
+                 LockManager::T_LogicalLock{1, 4, false, true, nullptr});
+  exercerTableau(LockManager::T_PhysicalLock{1, false, false, 3},
+                 LockManager::T_PhysicalLock{2, false, true, 4});
 }
 
 }  // namespace

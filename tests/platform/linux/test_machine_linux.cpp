@@ -97,6 +97,64 @@ TEST_F(Machine, NoeudsLiensEtRepertoires) {
   EXPECT_EQ(s.access("/etc/absent", F_OK), -1);
 }
 
+// A name that is not a directory cannot end in '/': every call that takes a
+// path answers ENOTDIR, links included, as a real kernel does.
+TEST_F(Machine, BarreFinaleApresUnNonRepertoire) {
+  m_.image("d.img", 4096);
+  m_.ecrire("etc/fstab", "");
+  ASSERT_EQ(symlink("fstab", m_.chemin("etc/lien").c_str()), 0);
+  installer(
+      "block /dev/sda 8:0 d.img\n"
+      "chr /dev/null 1:3\n"
+      "link /dev/disk/by-id/ata-X ../../sda\n"
+      "dir /dev/vide\n"
+      "link /dev/vers-vide vide\n");
+  const struct {
+    const char* chemin;
+    int erreur;
+    const char* canonique;
+  } cas[] = {
+      {"/dev/sda/", ENOTDIR, nullptr},
+      {"/dev/sda//", ENOTDIR, nullptr},
+      {"/dev/sda/.", ENOTDIR, nullptr},
+      {"/dev/null/", ENOTDIR, nullptr},
+      {"/dev/disk/by-id/ata-X/", ENOTDIR, nullptr},
+      {"/etc/fstab/", ENOTDIR, nullptr},
+      {"/etc/lien/", ENOTDIR, nullptr},
+      {"/dev/absent/", ENOENT, nullptr},
+      {"/dev/vide/", 0, "/dev/vide"},
+      {"/dev/vers-vide/", 0, "/dev/vide"},  // the link is followed, even by lstat
+      {"/etc/", 0, "/etc"},
+      {"/dev/sda", 0, "/dev/sda"},
+  };
+  for (const auto& c : cas) {
+    SCOPED_TRACE(c.chemin);
+    struct stat64 e;
+    errno = 0;
+    EXPECT_EQ(s.stat64(c.chemin, &e) == 0 ? 0 : errno, c.erreur);
+    errno = 0;
+    int r = s.lstat64(c.chemin, &e);
+    EXPECT_EQ(r == 0 ? 0 : errno, c.erreur);
+    if (r == 0 && c.chemin[strlen(c.chemin) - 1] == '/') {
+      EXPECT_TRUE(S_ISDIR(e.st_mode));
+    }
+    errno = 0;
+    int fd = s.open64(c.chemin, O_RDONLY | O_NOFOLLOW);
+    EXPECT_EQ(fd >= 0 ? 0 : errno, c.erreur);
+    if (fd >= 0) s.close(fd);
+    EXPECT_EQ(canonique(c.chemin),
+              c.canonique ? c.canonique : "<" + std::string(strerror(c.erreur)) + ">");
+    errno = 0;
+    DIR* d = s.opendir(c.chemin);
+    bool repertoire = c.erreur == 0 && strcmp(c.chemin, "/dev/sda") != 0;
+    EXPECT_EQ(d != nullptr, repertoire);
+    if (d != nullptr) s.closedir(d);
+    if (!repertoire) {
+      EXPECT_EQ(errno, c.erreur ? c.erreur : ENOTDIR);
+    }
+  }
+}
+
 TEST_F(Machine, LiaisonGardeLIdentite) {
   m_.image("d.img", 4096);
   installer("block /dev/sda 8:0 d.img\nbind /dev/retour /dev\n");

@@ -102,7 +102,8 @@ TEST_F(Declares, FstabEtCartesDeLAutomonteur) {
                   "cd -fstype=iso9660,ro :/dev/sdb1\n"
                   "usb -fstype=auto :/dev/sdb1\n"
                   "distant serveur:/export\n"
-                  "multi -rw / :/dev/mapper/vg-racine/ /x :/dev/sdc \\\n"
+                  // a trailing '/' after a device names nothing: not declared
+                  "multi -rw / :/dev/mapper/vg-racine/ /w :/dev/sdf/ /x :/dev/sdc \\\n"
                   "    /y -ro :/dev/sdb\n"
                   "amp :/dev/&\n"
                   "dollar :/dev/$KEY\n"

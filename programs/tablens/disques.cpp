@@ -1,0 +1,3 @@
+#include "programs/tablens/tablens.h"
+
+void afficherDisques(uint8_t, uint8_t, bool) {}
