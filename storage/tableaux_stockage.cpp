@@ -1,6 +1,7 @@
 // Every array element type of the storage model, one complete set of
 // members each. Later storage element types (partitions...) are added here.
 #include "core/tableau.h"
+#include "storage/disque.h"
 #include "storage/support_bloc.h"
 #include "storage/support_bloc_manager.h"
 
@@ -15,3 +16,5 @@ template class VirtualArray<SupportBlocManager::CachedSupportInfo*,
 template class BasicArray<SupportBlocManager::CachedSupportInfo*,
                           SupportBlocManager::CachedSupportInfo* const>;
 template class DeleteArray<SupportBlocManager::CachedSupportInfo>;
+template class VirtualArray<Partition*, Partition* const>;
+template class BasicArray<Partition*, Partition* const>;

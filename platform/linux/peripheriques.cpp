@@ -470,6 +470,13 @@ void nettoyerListesPeripheriques() {
   listeDisques.clear();
 }
 
+void oublierComptesPeripheriques() {
+  TRACER_APPEL();
+  nettoyerListesPeripheriques();
+  disquesComptes = false;
+  disquettesComptees = false;
+}
+
 void enregistrerNettoyagePlateforme() {
   TRACER_APPEL();
   ajouterFonctionSortie(nettoyerListesPeripheriques);

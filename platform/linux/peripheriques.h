@@ -31,6 +31,8 @@ bool suiviDeChiffres(const char* texte, const char* prefixe);
 
 void enregistrerNettoyagePlateforme();
 void nettoyerListesPeripheriques();
+// The next count lists the devices again (a test's new machine).
+void oublierComptesPeripheriques();
 
 // How one block device is taken by an enumeration.
 enum T_ClassePeripherique {

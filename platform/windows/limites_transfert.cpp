@@ -20,3 +20,8 @@ uint32_t nombreMaxSecteurs(uint32_t tailleSecteur) {
 }
 
 uint32_t tailleMaxSecteur() { return 32768; }
+
+// No Windows disk is counted until the raw disk access is built.
+uint8_t nombreDisques() { return 0; }
+
+const char* nomDisque(uint8_t) { return nullptr; }
