@@ -147,23 +147,6 @@ INSTANTIATE_TEST_SUITE_P(Vollens, JumeauVollens, testing::ValuesIn(casVollens),
                            return std::string(i.param.nom);
                          });
 
-TEST(JumeauVollensRelance, SansTerminalAvecAffichage) {
-  const struct {
-    std::vector<std::string> arguments;
-    const char* journal;  // after "xterm -e <twin>"
-  } cas[] = {
-      {{}, " -noterm\n"},
-      {{"/dev/sda", "/dev/sdb"}, " /dev/sda /dev/sdb -noterm\n"},  // before the usage error
-  };
-  for (const auto& c : cas) {
-    MachineTemporaire m;
-    Execution e = executerJumeau(LENS_JUMEAU_VOLLENS, m, c.arguments, "", ":0");
-    EXPECT_EQ(e.statut, 0) << c.journal;
-    EXPECT_EQ(e.sortie, "") << c.journal;
-    EXPECT_EQ(m.lire("exec.log"), std::string("xterm -e " LENS_JUMEAU_VOLLENS) + c.journal);
-  }
-}
-
 #ifdef LENS_PROGRAMME_VOLLENS
 // The real program on a loop device of 8 MiB, with 512- and 4096-byte
 // sectors; a loop device answers no geometry.
