@@ -1,62 +1,20 @@
 // Whole runs of tablens' simulation twin on simulated machines: standard
-// output compared with tests/programs/attendu/tablens/<name>.txt (written
-// again when LENS_ECRIRE_ATTENDUS is set), the status, and the relaunch logs.
+// output compared with tests/programs/attendu/tablens/<name>.txt, the status,
+// and the relaunch logs.
 #ifdef LENS_JUMEAU_TABLENS
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <ostream>
 #include <string>
 #include <vector>
 
-#include "programs/commun/frontal.h"
-#include "sim/machine_linux.h"
-#include "support/flux_rediriges.h"
+#include "programs/jumeau.h"
 
 namespace {
 
-struct Execution {
-  std::string sortie, erreur;
-  int statut;
-};
-
-// The twin on the machine m with these arguments, standard input and display.
 Execution executerJumeau(const MachineTemporaire& m, const std::vector<std::string>& arguments,
                          const std::string& entree, const char* affichage) {
-  m.ecrire("entree.txt", entree);
-  std::string commande = "env -u DISPLAY ";
-  if (affichage != nullptr) commande += std::string("DISPLAY='") + affichage + "' ";
-  commande += "LENS_MACHINE='" + m.racine() + "' '" LENS_JUMEAU_TABLENS "'";
-  for (const std::string& a : arguments) commande += " '" + a + "'";
-  commande += " < '" + m.chemin("entree.txt") + "' 2> '" + m.chemin("erreur.txt") + "'";
-  Execution e;
-  FILE* p = popen(commande.c_str(), "r");
-  if (p == nullptr) return {"", "popen failed", -1};
-  char tampon[4096];
-  while (size_t n = fread(tampon, 1, sizeof tampon, p)) e.sortie.append(tampon, n);
-  int brut = pclose(p);
-  e.statut = WIFEXITED(brut) ? WEXITSTATUS(brut) : -1;
-  e.erreur = m.lire("erreur.txt");
-  return e;
-}
-
-// The golden text, with the banner of the build being tested.
-std::string attendu(const std::string& nom) {
-  std::string texte = contenuFichier(LENS_ATTENDUS "/tablens/" + nom + ".txt");
-  const std::string ecrit = "(Linux 64 bits)";
-  size_t position = texte.find(ecrit);
-  if (position != std::string::npos) texte.replace(position, ecrit.size(), textePlateforme());
-  return texte;
-}
-
-void ecrireAttendu(const std::string& nom, std::string texte) {
-  const std::string plateforme = textePlateforme();
-  size_t position = texte.find(plateforme);
-  if (position != std::string::npos) texte.replace(position, plateforme.size(), "(Linux 64 bits)");
-  std::ofstream(LENS_ATTENDUS "/tablens/" + nom + ".txt", std::ios::binary) << texte;
+  return executerJumeau(LENS_JUMEAU_TABLENS, m, arguments, entree, affichage);
 }
 
 struct CasJumeau {
@@ -119,9 +77,8 @@ TEST_P(Jumeau, SortieAttendue) {
   MachineTemporaire m;
   m.machine(c.machine);
   Execution e = executerJumeau(m, c.arguments, c.entree, nullptr);
-  if (getenv("LENS_ECRIRE_ATTENDUS") != nullptr) ecrireAttendu(c.nom, e.sortie);
   EXPECT_EQ(e.statut, c.statut);
-  EXPECT_EQ(e.sortie, attendu(c.nom));
+  EXPECT_EQ(e.sortie, attenduPour("tablens", c.nom, e.sortie));
   EXPECT_EQ(e.erreur, "");
   EXPECT_EQ(m.lire("exec.log"), "");  // no relaunch without a display
 }
