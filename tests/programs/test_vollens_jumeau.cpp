@@ -114,7 +114,7 @@ const CasVollens casVollens[] = {
     {"noeud_caractere_jamais_ouvert", "chr /dev/watchdog 10:130\nfail open /dev/watchdog EIO\n",
      {}, {"-noterm", "/dev/watchdog"}, "", 0},
     {"fifo_jamais_ouverte", "fail open /tmp/tube EIO\n", {}, {"-noterm", "/tmp/tube"}, "", 0},
-    {"fichier_image_jamais_ouvert", "fail open /images/disque.img EIO\n", {},
+    {"fichier_image_ouvert_et_interroge", "", {},
      {"-noterm", "/images/disque.img"}, "", 0},
     {"chemin_absent", "", {}, {"-noterm", "/dev/absent"}, "", 0},
     {"option_inconnue_prise_pour_chemin", "", {}, {"-noterm", "-x"}, "", 0},

@@ -16,16 +16,15 @@
 
 namespace {
 
-// The lock manager also opens image files; vollens asks only block devices
-// and refuses anything else unopened, as the lock manager refuses a
-// character device or a FIFO (opening a watchdog node arms it).
+// Only block devices and image files are opened: a character device or a
+// FIFO is refused unopened (opening a watchdog node arms it).
 const char* verrouillerBloc(const char* chemin, int32_t* fd) {
   TRACER_APPEL();
   *fd = -1;
   struct stat64 etat;
   errno = 0;
   if (appelsSysteme.stat64(chemin, &etat) != 0) return MESSAGE_LECTURE_IMPOSSIBLE;
-  if (!S_ISBLK(etat.st_mode)) {
+  if (!S_ISBLK(etat.st_mode) && !S_ISREG(etat.st_mode)) {
     errno = ENOTBLK;
     return MESSAGE_LECTURE_IMPOSSIBLE;
   }
