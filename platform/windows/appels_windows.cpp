@@ -1,0 +1,3 @@
+#include "platform/windows/appels_windows.h"
+
+T_AppelsWindows appelsWindows;
