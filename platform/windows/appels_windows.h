@@ -53,6 +53,11 @@ struct T_AppelsWindows {
       LPTOP_LEVEL_EXCEPTION_FILTER filtre) = ::SetUnhandledExceptionFilter;
   BOOL(WINAPI* SetConsoleCtrlHandler)(PHANDLER_ROUTINE traitement, BOOL ajouter) =
       ::SetConsoleCtrlHandler;
+#ifdef _WIN64
+  // Every x86-64 Windows has it; the i686 build must not import it (95, NT 4).
+  PVOID(WINAPI* AddVectoredExceptionHandler)(ULONG premier, PVECTORED_EXCEPTION_HANDLER traitement) =
+      ::AddVectoredExceptionHandler;
+#endif
 
   // Clipboard and message boxes (user32).
   BOOL(WINAPI* OpenClipboard)(HWND fenetre) = ::OpenClipboard;

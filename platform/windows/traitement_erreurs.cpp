@@ -74,6 +74,32 @@ T_EntreeArbre adresseThreadPrincipal() {
   return adresse;
 }
 
+#ifdef _WIN64
+// The runtime's frame handler of this build gives a hardware fault to the
+// signal handler in place, if any; the fault belongs to the exception
+// filter, so the signal goes back to its default and the search goes on.
+LONG WINAPI rendreFauteAuFiltre(EXCEPTION_POINTERS* exception) {
+  int numero = 0;
+  switch (exception->ExceptionRecord->ExceptionCode) {
+    case EXCEPTION_ACCESS_VIOLATION: numero = SIGSEGV; break;
+    case EXCEPTION_ILLEGAL_INSTRUCTION:
+    case EXCEPTION_PRIV_INSTRUCTION: numero = SIGILL; break;
+    case EXCEPTION_FLT_DENORMAL_OPERAND:
+    case EXCEPTION_FLT_DIVIDE_BY_ZERO:
+    case EXCEPTION_FLT_INEXACT_RESULT:
+    case EXCEPTION_FLT_INVALID_OPERATION:
+    case EXCEPTION_FLT_OVERFLOW:
+    case EXCEPTION_FLT_STACK_CHECK:
+    case EXCEPTION_FLT_UNDERFLOW:
+    case EXCEPTION_INT_DIVIDE_BY_ZERO:
+    case EXCEPTION_INT_OVERFLOW: numero = SIGFPE; break;
+    default: break;
+  }
+  if (numero != 0) signal(numero, SIG_DFL);
+  return EXCEPTION_CONTINUE_SEARCH;
+}
+#endif
+
 uintptr_t adresseCode(LONG(WINAPI* f)(EXCEPTION_POINTERS*)) { return reinterpret_cast<uintptr_t>(f); }
 
 }  // namespace
@@ -89,6 +115,9 @@ void installerTraitementErreurs() {
                                      &threadPrincipal, ACCES_THREAD_PRINCIPAL, FALSE, 0))
     threadPrincipal = INVALID_HANDLE_VALUE;
   appelsWindows.SetUnhandledExceptionFilter(unhandledException);
+#ifdef _WIN64
+  appelsWindows.AddVectoredExceptionHandler(1, rendreFauteAuFiltre);
+#endif
   appelsWindows.SetConsoleCtrlHandler(consoleControlHandler, TRUE);
   for (int numero : signauxTraites) {
     // A signal the parent made us ignore stays ignored.
