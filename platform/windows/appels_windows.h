@@ -53,10 +53,12 @@ struct T_AppelsWindows {
       LPTOP_LEVEL_EXCEPTION_FILTER filtre) = ::SetUnhandledExceptionFilter;
   BOOL(WINAPI* SetConsoleCtrlHandler)(PHANDLER_ROUTINE traitement, BOOL ajouter) =
       ::SetConsoleCtrlHandler;
-#ifdef _WIN64
-  // Every x86-64 Windows has it; the i686 build must not import it (95, NT 4).
+  // Looked up at run time on i686: Windows 95, NT 4 and 2000 lack it.
   PVOID(WINAPI* AddVectoredExceptionHandler)(ULONG premier, PVECTORED_EXCEPTION_HANDLER traitement) =
+#ifdef _WIN64
       ::AddVectoredExceptionHandler;
+#else
+      addVectoredExceptionHandlerReel;
 #endif
 
   // Clipboard and message boxes (user32).
@@ -65,6 +67,10 @@ struct T_AppelsWindows {
   HANDLE(WINAPI* SetClipboardData)(UINT format, HANDLE donnees) = ::SetClipboardData;
   BOOL(WINAPI* CloseClipboard)() = ::CloseClipboard;
   int(WINAPI* MessageBoxA)(HWND fenetre, LPCSTR texte, LPCSTR titre, UINT type) = ::MessageBoxA;
+
+  // Null (ERROR_PROC_NOT_FOUND) where kernel32 does not export it.
+  static PVOID WINAPI addVectoredExceptionHandlerReel(ULONG premier,
+                                                      PVECTORED_EXCEPTION_HANDLER traitement);
 };
 
 extern T_AppelsWindows appelsWindows;

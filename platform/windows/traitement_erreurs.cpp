@@ -74,10 +74,9 @@ T_EntreeArbre adresseThreadPrincipal() {
   return adresse;
 }
 
-#ifdef _WIN64
-// The runtime's frame handler of this build gives a hardware fault to the
-// signal handler in place, if any; the fault belongs to the exception
-// filter, so the signal goes back to its default and the search goes on.
+// The runtime may give a hardware fault to the signal handler in place
+// before the exception filter sees it; the fault belongs to the filter, so
+// the signal goes back to its default and the search goes on.
 LONG WINAPI rendreFauteAuFiltre(EXCEPTION_POINTERS* exception) {
   int numero = 0;
   switch (exception->ExceptionRecord->ExceptionCode) {
@@ -98,7 +97,6 @@ LONG WINAPI rendreFauteAuFiltre(EXCEPTION_POINTERS* exception) {
   if (numero != 0) signal(numero, SIG_DFL);
   return EXCEPTION_CONTINUE_SEARCH;
 }
-#endif
 
 uintptr_t adresseCode(LONG(WINAPI* f)(EXCEPTION_POINTERS*)) { return reinterpret_cast<uintptr_t>(f); }
 
@@ -115,9 +113,7 @@ void installerTraitementErreurs() {
                                      &threadPrincipal, ACCES_THREAD_PRINCIPAL, FALSE, 0))
     threadPrincipal = INVALID_HANDLE_VALUE;
   appelsWindows.SetUnhandledExceptionFilter(unhandledException);
-#ifdef _WIN64
   appelsWindows.AddVectoredExceptionHandler(1, rendreFauteAuFiltre);
-#endif
   appelsWindows.SetConsoleCtrlHandler(consoleControlHandler, TRUE);
   for (int numero : signauxTraites) {
     // A signal the parent made us ignore stays ignored.

@@ -85,9 +85,6 @@ std::set<std::string> tousLesNoms() {
 
 TEST(AppelsWindows, LeSeamEstLuEtToutesSesEntreesSontRemplies) {
   std::set<std::string> noms = entreesSeam();
-#ifndef _WIN64
-  noms.erase("AddVectoredExceptionHandler");  // x86-64 only
-#endif
   EXPECT_EQ(noms.size() * sizeof(void*), sizeof(T_AppelsWindows));
   EXPECT_TRUE(noms.count("GetVersionExA") && noms.count("GetProcAddress") && noms.count("MessageBoxA"));
   T_AppelsWindows neuf;
