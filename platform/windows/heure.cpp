@@ -37,6 +37,7 @@ uint64_t decaler(uint64_t t, int64_t d) {
 
 // Minutes west of UTC as seconds east, when that fits the offset.
 bool versSecondes(int64_t minutes, int32_t* secondes) {
+  TRACER_APPEL();
   int64_t s = -minutes * 60;
   if (s < INT32_MIN || s > INT32_MAX) return false;
   *secondes = static_cast<int32_t>(s);

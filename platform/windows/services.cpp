@@ -97,6 +97,7 @@ bool estWindowsXPOuPlus() { return versionCachee(cacheXP, 5, 1); }
 bool estWindowsVistaOuPlus() { return versionCachee(cacheVista, 6, 0); }
 
 bool estSystemeWindows() {
+  TRACER_APPEL();
   if (!cacheSysteme.calcule) {
     cacheSysteme.valeur = true;
     cacheSysteme.calcule = true;

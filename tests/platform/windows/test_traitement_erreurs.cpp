@@ -5,6 +5,9 @@
 
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <csignal>
 #include <string>
 
@@ -292,6 +295,22 @@ TEST(ConsoleWindows, EtatIntrouvableEtEchecsDuPressePapierOuDuThread) {
     std::string boite = std::string("[!!!!! Warning !!!!!] 0x12030\n") + TEXTE_AVERTISSEMENT + "\n";
     EXPECT_EQ(r.sortie.substr(b + 1), std::string(attendu) + "\n" + boite) << c.directives;
   }
+}
+
+}  // namespace
+
+namespace {
+
+// The engine's bytes reach standard output as they are, even when it was
+// opened in text mode: no CR is added before LF.
+TEST(CrashWindows, SortieSansTraductionDesFinsDeLigne) {
+  ResultatEnfant r = executerEnfant([] {
+    _setmode(_fileno(stdout), _O_TEXT);
+    installerTraitementErreurs();
+    afficherMessage("a\r\nb\n");
+  });
+  EXPECT_EQ(r.statut, 0);
+  EXPECT_EQ(r.sortie, "a\r\nb\n");
 }
 
 }  // namespace
