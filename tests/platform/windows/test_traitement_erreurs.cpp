@@ -9,6 +9,7 @@
 #include <io.h>
 
 #include <csignal>
+#include <cstring>
 #include <string>
 
 #include "core/arbre_appel.h"
@@ -117,11 +118,16 @@ std::string lireMachine(const MachineTemporaire& m, const char* nom) {
   return a == INVALID_FILE_ATTRIBUTES ? "(none)" : m.lire(nom);
 }
 
-// The box is shown from a thread of its own.
+// The box is shown from a thread of its own: waits until its whole entry
+// is written.
 void attendreBoite(const MachineTemporaire& m) {
-  for (int i = 0; i < 500 && GetFileAttributesA(m.chemin("messagebox.log").c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
+  const size_t complet = strlen("[!!!!! Warning !!!!!] 0x12030\n") + strlen(TEXTE_AVERTISSEMENT) + 1;
+  for (int i = 0; i < 500; ++i) {
+    if (GetFileAttributesA(m.chemin("messagebox.log").c_str()) != INVALID_FILE_ATTRIBUTES &&
+        m.lire("messagebox.log").size() >= complet)
+      return;
     Sleep(10);
-  Sleep(20);
+  }
 }
 
 DWORD WINAPI evenementFermeture(LPVOID resultat) {
