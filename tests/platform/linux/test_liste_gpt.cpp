@@ -430,24 +430,4 @@ TEST_F(ListesGPT, EntreesParticulieres) {
   EXPECT_EQ(liste[3].dernier, (1ull << 40) + 99);
 }
 
-TEST_F(ListesGPT, RelectureDesPartitionsEnregistrees) {
-  sgdisk("-n 1:2048:+1M -t 1:8200");
-  Disque* d = creer();
-  ASSERT_NE(d, nullptr);
-  T_ListePartitions l = d->listePartitions(nullptr, nullptr, nullptr, nullptr, false);
-  ASSERT_EQ(l.count(), 1u);
-  // The table changes while the partition is held: a second listing finds
-  // the registered one, with its first-read contents.
-  entree(1, 0, std::vector<uint8_t>(16, 0x11));
-  T_ListePartitions encore = d->listePartitions(nullptr, nullptr, nullptr, nullptr, false);
-  ASSERT_EQ(encore.count(), 1u);
-  EXPECT_EQ(encore[0], l[0]);
-  char* t = encore[0]->texteType();
-  EXPECT_STREQ(t, "Linux swap");
-  free(t);
-  encore[0]->liberer(0);
-  l[0]->liberer(0);
-  EXPECT_EQ(SupportBlocManager::count(), 1u);
-}
-
 }  // namespace
