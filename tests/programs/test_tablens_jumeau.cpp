@@ -3,61 +3,16 @@
 // again when LENS_ECRIRE_ATTENDUS is set), the status, and the relaunch logs.
 #ifdef LENS_JUMEAU_TABLENS
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <ostream>
 #include <string>
 #include <vector>
 
-#include "programs/commun/frontal.h"
-#include "sim/machine_linux.h"
-#include "support/flux_rediriges.h"
+#include "jumeau.h"
 
 namespace {
 
-struct Execution {
-  std::string sortie, erreur;
-  int statut;
-};
-
-// The twin on the machine m with these arguments, standard input and display.
-Execution executerJumeau(const MachineTemporaire& m, const std::vector<std::string>& arguments,
-                         const std::string& entree, const char* affichage) {
-  m.ecrire("entree.txt", entree);
-  std::string commande = "env -u DISPLAY ";
-  if (affichage != nullptr) commande += std::string("DISPLAY='") + affichage + "' ";
-  commande += "LENS_MACHINE='" + m.racine() + "' '" LENS_JUMEAU_TABLENS "'";
-  for (const std::string& a : arguments) commande += " '" + a + "'";
-  commande += " < '" + m.chemin("entree.txt") + "' 2> '" + m.chemin("erreur.txt") + "'";
-  Execution e;
-  FILE* p = popen(commande.c_str(), "r");
-  if (p == nullptr) return {"", "popen failed", -1};
-  char tampon[4096];
-  while (size_t n = fread(tampon, 1, sizeof tampon, p)) e.sortie.append(tampon, n);
-  int brut = pclose(p);
-  e.statut = WIFEXITED(brut) ? WEXITSTATUS(brut) : -1;
-  e.erreur = m.lire("erreur.txt");
-  return e;
-}
-
-// The golden text, with the banner of the build being tested.
-std::string attendu(const std::string& nom) {
-  std::string texte = contenuFichier(LENS_ATTENDUS "/tablens/" + nom + ".txt");
-  const std::string ecrit = "(Linux 64 bits)";
-  size_t position = texte.find(ecrit);
-  if (position != std::string::npos) texte.replace(position, ecrit.size(), textePlateforme());
-  return texte;
-}
-
-void ecrireAttendu(const std::string& nom, std::string texte) {
-  const std::string plateforme = textePlateforme();
-  size_t position = texte.find(plateforme);
-  if (position != std::string::npos) texte.replace(position, plateforme.size(), "(Linux 64 bits)");
-  std::ofstream(LENS_ATTENDUS "/tablens/" + nom + ".txt", std::ios::binary) << texte;
-}
+const char* const TABLENS = LENS_JUMEAU_TABLENS;
 
 struct CasJumeau {
   const char* nom;         // golden file
@@ -118,10 +73,10 @@ TEST_P(Jumeau, SortieAttendue) {
   const CasJumeau& c = GetParam();
   MachineTemporaire m;
   m.machine(c.machine);
-  Execution e = executerJumeau(m, c.arguments, c.entree, nullptr);
-  if (getenv("LENS_ECRIRE_ATTENDUS") != nullptr) ecrireAttendu(c.nom, e.sortie);
+  Execution e = executerJumeau(TABLENS, m, c.arguments, c.entree, nullptr);
+  ecrireAttenduSiDemande("tablens", c.nom, e.sortie);
   EXPECT_EQ(e.statut, c.statut);
-  EXPECT_EQ(e.sortie, attendu(c.nom));
+  EXPECT_EQ(e.sortie, attendu("tablens", c.nom));
   EXPECT_EQ(e.erreur, "");
   EXPECT_EQ(m.lire("exec.log"), "");  // no relaunch without a display
 }
@@ -143,7 +98,7 @@ TEST(JumeauRelance, SansTerminalAvecAffichage) {
   for (const Cas& c : cas) {
     MachineTemporaire m;
     m.machine(SANS_TERMINAL);
-    Execution e = executerJumeau(m, c.arguments, "", ":0");
+    Execution e = executerJumeau(TABLENS, m, c.arguments, "", ":0");
     EXPECT_EQ(e.statut, 0) << c.journal;
     EXPECT_EQ(e.sortie, "") << c.journal;
     EXPECT_EQ(m.lire("exec.log"), std::string("xterm -e " LENS_JUMEAU_TABLENS) + c.journal);
@@ -163,7 +118,7 @@ TEST(JumeauRelance, PasDeRelance) {
   for (const Cas& c : cas) {
     MachineTemporaire m;
     m.machine(c.machine);
-    Execution e = executerJumeau(m, c.arguments, "", ":0");
+    Execution e = executerJumeau(TABLENS, m, c.arguments, "", ":0");
     EXPECT_EQ(e.statut, 0);
     EXPECT_EQ(e.sortie.substr(0, 14), "TabLens V1.18 ");
     EXPECT_EQ(m.lire("exec.log"), "");
@@ -182,7 +137,7 @@ TEST(JumeauRelance, EchecsAuJournalEtSurLErreurStandard) {
   for (const Cas& c : cas) {
     MachineTemporaire m;
     m.machine(std::string(SANS_TERMINAL) + c.panne);
-    Execution e = executerJumeau(m, {"-p"}, "", ":0");
+    Execution e = executerJumeau(TABLENS, m, {"-p"}, "", ":0");
     EXPECT_EQ(e.statut, 1) << c.panne;
     EXPECT_EQ(e.sortie, "") << c.panne;
     EXPECT_EQ(e.erreur, c.message);
