@@ -275,6 +275,11 @@ const CasArchlens casArchlens[] = {
     {"repertoire", nullptr, "mkdir -p b/rep", SANS_TERMINAL, {"-noterm", "-t", "/b/rep"}, "", 1},
     {"fifo_sans_ecrivain", nullptr, "mkdir -p b && mkfifo b/fifo", SANS_TERMINAL,
      {"-noterm", "-t", "/b/fifo"}, "", 1},
+    // A writer that comes late: the reads wait for it (the open alone is
+    // non-blocking).
+    {"fifo_ecrivain_lent", fs,
+     "mkfifo b/fifo && { (sleep 0.3; cat b/s.bak) > b/fifo & } && sleep 0.1", SANS_TERMINAL,
+     {"-noterm", "/b/fifo"}, "", 0},
     {"lien_symbolique_verifie", fs, "ln -s s.bak b/lien", SANS_TERMINAL,
      {"-noterm", "-t", "/b/lien"}, "", 0},
     // A block device: length unknown, so the length test compares with 124.
