@@ -61,6 +61,23 @@ struct T_AppelsWindows {
       addVectoredExceptionHandlerReel;
 #endif
 
+  // Files and devices: physical drives, the VWIN32 device.
+  HANDLE(WINAPI* CreateFileA)(LPCSTR nom, DWORD acces, DWORD partage, LPSECURITY_ATTRIBUTES securite,
+                              DWORD creation, DWORD drapeaux, HANDLE modele) = ::CreateFileA;
+  BOOL(WINAPI* ReadFile)(HANDLE fichier, LPVOID tampon, DWORD nombre, LPDWORD lus,
+                         LPOVERLAPPED recouvrement) = ::ReadFile;
+  BOOL(WINAPI* WriteFile)(HANDLE fichier, LPCVOID donnees, DWORD nombre, LPDWORD ecrits,
+                          LPOVERLAPPED recouvrement) = ::WriteFile;
+  DWORD(WINAPI* SetFilePointer)(HANDLE fichier, LONG bas, PLONG haut, DWORD origine) =
+      ::SetFilePointer;
+  BOOL(WINAPI* SetFilePointerEx)(HANDLE fichier, LARGE_INTEGER distance, PLARGE_INTEGER nouvelle,
+                                 DWORD origine) = ::SetFilePointerEx;
+  BOOL(WINAPI* FlushFileBuffers)(HANDLE fichier) = ::FlushFileBuffers;
+  BOOL(WINAPI* DeviceIoControl)(HANDLE peripherique, DWORD code, LPVOID entree, DWORD tailleEntree,
+                                LPVOID sortie, DWORD tailleSortie, LPDWORD rendus,
+                                LPOVERLAPPED recouvrement) = ::DeviceIoControl;
+  void(WINAPI* Sleep)(DWORD millisecondes) = ::Sleep;
+
   // Clipboard and message boxes (user32).
   BOOL(WINAPI* OpenClipboard)(HWND fenetre) = ::OpenClipboard;
   BOOL(WINAPI* EmptyClipboard)() = ::EmptyClipboard;
@@ -68,9 +85,56 @@ struct T_AppelsWindows {
   BOOL(WINAPI* CloseClipboard)() = ::CloseClipboard;
   int(WINAPI* MessageBoxA)(HWND fenetre, LPCSTR texte, LPCSTR titre, UINT type) = ::MessageBoxA;
 
+  // Drive letters, volumes and system error texts. The volume enumeration
+  // is called directly only by the x86-64 build (the i686 one takes it from
+  // kernel32 at run time).
+  DWORD(WINAPI* GetLogicalDrives)() = ::GetLogicalDrives;
+  UINT(WINAPI* GetDriveTypeA)(LPCSTR racine) = ::GetDriveTypeA;
+  DWORD(WINAPI* QueryDosDeviceA)(LPCSTR nom, LPSTR cible, DWORD taille) = ::QueryDosDeviceA;
+#ifdef _WIN64
+  HANDLE(WINAPI* FindFirstVolumeA)(LPSTR nom, DWORD taille) = ::FindFirstVolumeA;
+  BOOL(WINAPI* FindNextVolumeA)(HANDLE recherche, LPSTR nom, DWORD taille) = ::FindNextVolumeA;
+  BOOL(WINAPI* FindVolumeClose)(HANDLE recherche) = ::FindVolumeClose;
+  BOOL(WINAPI* GetVolumePathNamesForVolumeNameA)(LPCSTR volume, LPCH noms, DWORD taille,
+                                                 PDWORD longueur) =
+      ::GetVolumePathNamesForVolumeNameA;
+#else
+  // Windows 9x and NT 4 lack them: an import would stop the program loading.
+  HANDLE(WINAPI* FindFirstVolumeA)(LPSTR nom, DWORD taille) = findFirstVolumeReel;
+  BOOL(WINAPI* FindNextVolumeA)(HANDLE recherche, LPSTR nom, DWORD taille) = findNextVolumeReel;
+  BOOL(WINAPI* FindVolumeClose)(HANDLE recherche) = findVolumeCloseReel;
+  BOOL(WINAPI* GetVolumePathNamesForVolumeNameA)(LPCSTR volume, LPCH noms, DWORD taille,
+                                                 PDWORD longueur) = getVolumePathNamesReel;
+#endif
+  BOOL(WINAPI* GetVolumeInformationA)(LPCSTR racine, LPSTR nom, DWORD tailleNom, LPDWORD serie,
+                                      LPDWORD longueurMax, LPDWORD drapeaux, LPSTR systeme,
+                                      DWORD tailleSysteme) = ::GetVolumeInformationA;
+  BOOL(WINAPI* GetDiskFreeSpaceA)(LPCSTR racine, LPDWORD secteursParGroupe, LPDWORD octetsParSecteur,
+                                  LPDWORD groupesLibres, LPDWORD groupes) = ::GetDiskFreeSpaceA;
+  BOOL(WINAPI* GetDiskFreeSpaceExA)(LPCSTR chemin, PULARGE_INTEGER libresAppelant,
+                                    PULARGE_INTEGER total, PULARGE_INTEGER libres) =
+#ifdef _WIN64
+      ::GetDiskFreeSpaceExA;
+#else
+      getDiskFreeSpaceExReel;
+#endif
+  DWORD(WINAPI* FormatMessageA)(DWORD drapeaux, LPCVOID source, DWORD message, DWORD langue,
+                                LPSTR tampon, DWORD taille, va_list* arguments) = ::FormatMessageA;
+  HLOCAL(WINAPI* LocalFree)(HLOCAL bloc) = ::LocalFree;
+
   // Null (ERROR_PROC_NOT_FOUND) where kernel32 does not export it.
   static PVOID WINAPI addVectoredExceptionHandlerReel(ULONG premier,
                                                       PVECTORED_EXCEPTION_HANDLER traitement);
+#ifndef _WIN64
+  // Failure (ERROR_PROC_NOT_FOUND) where kernel32 does not export them.
+  static HANDLE WINAPI findFirstVolumeReel(LPSTR nom, DWORD taille);
+  static BOOL WINAPI findNextVolumeReel(HANDLE recherche, LPSTR nom, DWORD taille);
+  static BOOL WINAPI findVolumeCloseReel(HANDLE recherche);
+  static BOOL WINAPI getVolumePathNamesReel(LPCSTR volume, LPCH noms, DWORD taille,
+                                            PDWORD longueur);
+  static BOOL WINAPI getDiskFreeSpaceExReel(LPCSTR chemin, PULARGE_INTEGER libresAppelant,
+                                            PULARGE_INTEGER total, PULARGE_INTEGER libres);
+#endif
 };
 
 extern T_AppelsWindows appelsWindows;
