@@ -232,6 +232,26 @@ const CasDisque casDisques[] = {
      "block /dev/sda1 8:1 images/a.img offset=1M size=4M busy\n"
      "block /dev/sda2 8:2 images/a.img offset=5M size=4M\n",
      {"-p", "-noterm"}, "\n\n\n\n\n\n\n"},
+    // Under -p, an extended partition that carries its 12 (then 13)
+    // logicals' names: 13 names pause after the second name and after the
+    // unlock pass, 14 names after the second and the fourteenth. Partitions
+    // past 15 are plain files (the kernel gives them another major).
+    {"pauses_p_13_et_14_noms",
+     "for d in a b; do\n"
+     "  truncate -s 64M images/$d.img\n"
+     "  n=12 base=0; [ $d = b ] && n=13 base=16\n"
+     "  mkdir -p dev\n"
+     "  { printf 'label: dos\\nlabel-id: 0x1\\nstart=2048, size=120000, type=5\\n'\n"
+     "    for i in $(seq 0 $(( n - 1 ))); do echo \"start=$(( 4096 + i * 3072 )), size=1024\"; done\n"
+     "  } | sfdisk -q images/$d.img\n"
+     "  for i in $(seq 1 $(( n + 4 ))); do\n"
+     "    [ $i -le 4 ] && [ $i -ne 1 ] && continue\n"
+     "    if [ $i -gt 15 ]; then : > dev/sd$d$i; continue; fi\n"
+     "    echo \"block /dev/sd$d$i 8:$(( base + i )) images/$d.img size=1K\" >> noeuds\n"
+     "  done\n"
+     "done\n"
+     "cat noeuds >> machine\n",
+     "%SDA%%SDB%", {"-p", "-noterm"}, "\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n"},
     {"disque_absent", "truncate -s 1M images/a.img images/b.img\n", "%SDA%%SDB%", {"5"}, ""},
     {"table_vide", "truncate -s 16M images/a.img\n", "%SDA%", {"-noterm"}, ""},
     {"table_vide_tds", "truncate -s 16M images/a.img\n", "%SDA%", {"-tds", "-noterm"}, ""},
