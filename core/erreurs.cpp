@@ -131,6 +131,7 @@ void sortieSignalRepete(int) { _Exit(255); }
 void marquerSortie(unsigned char valeur) { marqueSortie = valeur; }
 bool estMarqueSortie() { return marqueSortie != 0; }
 bool estSortieUrgence() { return sortieUrgence; }
+void declarerSortieUrgence() { sortieUrgence = true; }
 
 extern "C" void __cxa_pure_virtual() noexcept {
   prendreInstantaneArbreAppel();

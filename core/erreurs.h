@@ -40,5 +40,7 @@ void marquerSortie(unsigned char valeur);
 bool estMarqueSortie();
 // True once a fatal signal arrived: nothing may be freed any more.
 bool estSortieUrgence();
+// Sets that flag: the Windows exception filter's first step.
+void declarerSortieUrgence();
 
 extern "C" [[noreturn]] void __cxa_pure_virtual() noexcept;

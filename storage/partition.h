@@ -85,3 +85,40 @@ class Partition_MBR : public Partition {
   bool estEtendueDOS() const override;
   char* texteType() const override;
 };
+
+// A partition described by a GPT entry; the entry's position in the array,
+// counted from 1, is its number.
+class Partition_GPT : public Partition {
+ public:
+  Partition_GPT(Disque* disque, int32_t numero, const T_InfoPartition& entree, uint64_t attributs,
+                const uint8_t* guidType, const uint8_t* guidUnique);
+  ~Partition_GPT() override;
+
+  // The registered partition of that disk and number (its first-read
+  // contents), or a new one; null for an entry whose window wraps past 2^64.
+  static Partition_GPT* creer(Disque* disque, int32_t numero, const T_InfoPartition& entree,
+                              uint64_t attributs, const uint8_t* guidType,
+                              const uint8_t* guidUnique);
+
+  Partition_GPT* acquerir(int drapeaux) override;
+  const Partition_GPT* acquerirConst(int drapeaux) const override;
+  void remplirInfo(T_FileHeader* entete) const override;
+  const char* retirerDuCache() override;
+  bool estFATOuCache() const override;
+  bool estFAT() const override;
+  bool estNTFS() const override;
+  bool estLinux() const override;
+  bool estEtendue() const override;
+  bool estEtendueDOS() const override;
+  char* texteType() const override;
+
+  uint64_t attributs() const { return attributs_; }
+  const uint8_t* guidType() const { return guidType_; }
+  const uint8_t* guidUnique() const { return guidUnique_; }
+
+ protected:
+  uint64_t attributs_;
+  uint8_t guidType_[16];
+  uint8_t guidUnique_[16];
+  uint8_t enCache_;
+};

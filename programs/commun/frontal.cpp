@@ -51,6 +51,17 @@ bool estDemandeAide(const char* argument) {
   return option != nullptr && (option[0] == 'h' || option[0] == '?') && option[1] == '\0';
 }
 
+bool lireOptionCommune(const char* argument) {
+  TRACER_APPEL();
+  if (estDemandeAide(argument)) afficherUsage(nullptr);
+  if (estOption(argument, "p")) {
+    if (pauseDemandee) afficherUsage("-p argument given twice.");
+    pauseDemandee = true;
+    return true;
+  }
+  return estOption(argument, "noterm");
+}
+
 bool contientSansTerminal(int argc, char* const* argv) {
   TRACER_APPEL();
   for (int i = 1; i < argc; ++i) {

@@ -28,6 +28,11 @@ const char* nomOption(const char* argument);
 bool estOption(const char* argument, const char* nom);
 // -h, -?, /h or /? alone.
 bool estDemandeAide(const char* argument);
+// The options that platlens, vollens and archlens read alike: -h and -?
+// (the usage text), -p (sets the -p switch; a second one is the usage error
+// "-p argument given twice.") and -noterm (already pre-scanned). True when
+// the argument was one of them.
+bool lireOptionCommune(const char* argument);
 // Some argument from argv[1] on is -noterm (or /noterm).
 bool contientSansTerminal(int argc, char* const* argv);
 

@@ -58,10 +58,6 @@ void afficherBlocDisque(uint8_t numero, Disque* disque, T_TableauxRapport* table
   afficherMessage("\n");
 }
 
-// The unique GUID of a GPT partition: kept by the GPT partition class, which
-// the GPT reading provides; until then no GPT partition is ever listed.
-const uint8_t* guidUnique(const Partition*) { return nullptr; }
-
 void afficherEntetePartition(Partition* partition, const T_FileHeader& info, const char* type) {
   TRACER_APPEL();
   const T_InfoPartition& p = info.infoPartition;
@@ -72,9 +68,9 @@ void afficherEntetePartition(Partition* partition, const T_FileHeader& info, con
     char* texte = texteGUID(guidType);
     afficherMessage("Partition %u: Partition type: %s (%s)\n", numero, texte, type);
     free(texte);
-    const uint8_t* unique = guidUnique(partition);
-    if (unique != nullptr) {
-      texte = texteGUID(unique);
+    const Partition_GPT* gpt = dynamic_cast<const Partition_GPT*>(partition);
+    if (gpt != nullptr) {
+      texte = texteGUID(gpt->guidUnique());
       afficherMessage("             GUID: %s\n", texte);
       free(texte);
     }

@@ -4,7 +4,11 @@
 #include <cstdlib>
 #include <string>
 
+#ifdef _WIN32
+#include "sim/machine_windows.h"
+#else
 #include "sim/machine_linux.h"
+#endif
 
 namespace {
 

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "platform/linux/appels_systeme.h"
+#include "sim/directives_machine.h"
 
 namespace {
 
@@ -882,6 +883,7 @@ class Chargeur {
 
   bool directive(const std::vector<std::string>& m) {
     const std::string& d = m[0];
+    if (directiveWindows(m)) return true;  // the Windows machine's
     if (d == "block") return bloc(m);
     if (d == "chr") {
       if (m.size() != 3) return refus("chr PATH MAJOR:MINOR");

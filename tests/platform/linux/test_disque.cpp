@@ -689,7 +689,11 @@ TEST_F(Disques, GUIDDuDisqueGPT) {
   const std::vector<uint8_t> attendu = {0x67, 0x45, 0x23, 0x01, 0xAB, 0x89, 0xEF, 0xCD,
                                         0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF};
   EXPECT_EQ(std::vector<uint8_t>(guid, guid + 16), attendu);
-  // The GPT reading is not built yet: the protective partition stands alone.
+  // A header whose CRC no longer matches names no disk.
+  ecrire(512 + 56, {0x00});
+  EXPECT_FALSE(d->lireGUIDDisque(guid));
+  EXPECT_EQ(std::vector<uint8_t>(guid, guid + 16), std::vector<uint8_t>(16, 0));
+  // Nor is its GPT read: the protective partition stands alone.
   bool valide = false, gpt = true;
   std::vector<Vue> liste = lister(d, &valide, &gpt);
   ASSERT_EQ(liste.size(), 1u);
@@ -698,10 +702,6 @@ TEST_F(Disques, GUIDDuDisqueGPT) {
   EXPECT_EQ(liste[0].type, 0xEEu);
   EXPECT_EQ(liste[0].premier, 1u);
   EXPECT_EQ(liste[0].nombre, (8u << 20) / 512 - 1);
-  // A header whose CRC no longer matches names no disk.
-  ecrire(512 + 56, {0x00});
-  EXPECT_FALSE(d->lireGUIDDisque(guid));
-  EXPECT_EQ(std::vector<uint8_t>(guid, guid + 16), std::vector<uint8_t>(16, 0));
 }
 
 }  // namespace

@@ -1,0 +1,76 @@
+// The one seam between the Windows layer and the system's libraries.
+// Every kernel32, advapi32, user32 and ntdll call of platform/windows and of
+// the Windows mains goes through appelsWindows, the run-time look-ups
+// included (LoadLibraryA and GetProcAddress are entries, so a simulation can
+// answer "missing"); tests swap entries and restore them. Entries start as
+// the real functions.
+#pragma once
+#include <windows.h>
+
+struct T_AppelsWindows {
+  // Versions, the loader and the last error.
+  BOOL(WINAPI* GetVersionExA)(LPOSVERSIONINFOA version) = ::GetVersionExA;
+  HMODULE(WINAPI* LoadLibraryA)(LPCSTR nom) = ::LoadLibraryA;
+  FARPROC(WINAPI* GetProcAddress)(HMODULE module, LPCSTR nom) = ::GetProcAddress;
+  BOOL(WINAPI* FreeLibrary)(HMODULE module) = ::FreeLibrary;
+  UINT(WINAPI* SetErrorMode)(UINT mode) = ::SetErrorMode;
+  DWORD(WINAPI* GetLastError)() = ::GetLastError;
+  void(WINAPI* SetLastError)(DWORD erreur) = ::SetLastError;
+
+  // Memory.
+  void(WINAPI* GlobalMemoryStatus)(LPMEMORYSTATUS etat) = ::GlobalMemoryStatus;
+  HGLOBAL(WINAPI* GlobalAlloc)(UINT drapeaux, SIZE_T taille) = ::GlobalAlloc;
+  LPVOID(WINAPI* GlobalLock)(HGLOBAL bloc) = ::GlobalLock;
+  BOOL(WINAPI* GlobalUnlock)(HGLOBAL bloc) = ::GlobalUnlock;
+  HGLOBAL(WINAPI* GlobalFree)(HGLOBAL bloc) = ::GlobalFree;
+
+  // Time.
+  DWORD(WINAPI* GetTimeZoneInformation)(LPTIME_ZONE_INFORMATION zone) = ::GetTimeZoneInformation;
+  DWORD(WINAPI* GetTickCount)() = ::GetTickCount;
+  BOOL(WINAPI* DosDateTimeToFileTime)(WORD date, WORD heure, LPFILETIME temps) =
+      ::DosDateTimeToFileTime;
+  BOOL(WINAPI* FileTimeToDosDateTime)(const FILETIME* temps, LPWORD date, LPWORD heure) =
+      ::FileTimeToDosDateTime;
+
+  // Processes and threads.
+  HANDLE(WINAPI* GetCurrentProcess)() = ::GetCurrentProcess;
+  HANDLE(WINAPI* GetCurrentThread)() = ::GetCurrentThread;
+  DWORD(WINAPI* GetCurrentThreadId)() = ::GetCurrentThreadId;
+  BOOL(WINAPI* DuplicateHandle)(HANDLE processusSource, HANDLE source, HANDLE processusCible,
+                                LPHANDLE cible, DWORD acces, BOOL heritable, DWORD options) =
+      ::DuplicateHandle;
+  DWORD(WINAPI* SuspendThread)(HANDLE thread) = ::SuspendThread;
+  DWORD(WINAPI* ResumeThread)(HANDLE thread) = ::ResumeThread;
+  BOOL(WINAPI* GetThreadContext)(HANDLE thread, LPCONTEXT contexte) = ::GetThreadContext;
+  HANDLE(WINAPI* CreateThread)(LPSECURITY_ATTRIBUTES securite, SIZE_T pile,
+                               LPTHREAD_START_ROUTINE debut, LPVOID parametre, DWORD drapeaux,
+                               LPDWORD identifiant) = ::CreateThread;
+  BOOL(WINAPI* CloseHandle)(HANDLE objet) = ::CloseHandle;
+  void(WINAPI* ExitProcess)(UINT statut) = ::ExitProcess;
+
+  // Crash and console handlers.
+  LPTOP_LEVEL_EXCEPTION_FILTER(WINAPI* SetUnhandledExceptionFilter)(
+      LPTOP_LEVEL_EXCEPTION_FILTER filtre) = ::SetUnhandledExceptionFilter;
+  BOOL(WINAPI* SetConsoleCtrlHandler)(PHANDLER_ROUTINE traitement, BOOL ajouter) =
+      ::SetConsoleCtrlHandler;
+  // Looked up at run time on i686: Windows 95, NT 4 and 2000 lack it.
+  PVOID(WINAPI* AddVectoredExceptionHandler)(ULONG premier, PVECTORED_EXCEPTION_HANDLER traitement) =
+#ifdef _WIN64
+      ::AddVectoredExceptionHandler;
+#else
+      addVectoredExceptionHandlerReel;
+#endif
+
+  // Clipboard and message boxes (user32).
+  BOOL(WINAPI* OpenClipboard)(HWND fenetre) = ::OpenClipboard;
+  BOOL(WINAPI* EmptyClipboard)() = ::EmptyClipboard;
+  HANDLE(WINAPI* SetClipboardData)(UINT format, HANDLE donnees) = ::SetClipboardData;
+  BOOL(WINAPI* CloseClipboard)() = ::CloseClipboard;
+  int(WINAPI* MessageBoxA)(HWND fenetre, LPCSTR texte, LPCSTR titre, UINT type) = ::MessageBoxA;
+
+  // Null (ERROR_PROC_NOT_FOUND) where kernel32 does not export it.
+  static PVOID WINAPI addVectoredExceptionHandlerReel(ULONG premier,
+                                                      PVECTORED_EXCEPTION_HANDLER traitement);
+};
+
+extern T_AppelsWindows appelsWindows;

@@ -1,0 +1,76 @@
+// Simulated Windows machine installed on the Windows API seam
+// (appelsWindows), read from the same ROOT/machine file as the Linux machine:
+// the system's version and optional entry points, the time zone, Windows'
+// own DOS date conversions, the clipboard and message boxes, physical drives
+// and volumes over disk images, and injected failures. tests/README.md
+// describes the directives.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Reads ROOT/machine and replaces the seam entries; false (nothing changed)
+// with the reason in *erreur. ROOT may be a Windows path or, under wine, a
+// Linux one. One machine at a time.
+bool installerMachine(const std::string& racine, std::string* erreur);
+// Puts back the entries that were in place before installerMachine.
+void retirerMachine();
+bool machineInstallee();
+
+// What the machine holds, for the layers that answer from it.
+struct T_DisqueSimule {
+  unsigned numero = 0;     // \\.\PHYSICALDRIVEn, BIOS disk 0x80 + n
+  std::string image;       // host path
+  uint64_t decalage = 0, taille = 0;
+  uint32_t tailleSecteur = 512;
+  bool geometrieRefusee = false;
+  uint64_t cylindres = 0;
+  uint32_t tetes = 255, secteurs = 63;
+  bool amovible = false, occupe = false, lectureSeule = false;
+};
+struct T_VolumeSimule {
+  char lettre = 'C';
+  unsigned disque = 0;
+  uint64_t decalage = 0, taille = 0;  // bytes, inside the drive
+  std::string nom;                    // \\?\Volume{...}\ form
+  std::string type = "fixed";         // fixed, removable, cdrom, remote, ramdisk
+  std::string systemeFichiers;        // empty when not given
+  bool occupe = false;
+};
+const std::vector<T_DisqueSimule>& disquesSimules();
+const std::vector<T_VolumeSimule>& volumesSimules();
+// admin and console directives (defaults: yes and yes).
+bool administrateurSimule();
+bool consoleSimulee();
+// The machine's folder as a Windows path, with no trailing separator.
+const std::string& racineMachine();
+
+// The Windows path of a Linux one under wine (Z: and backslashes when wine
+// cannot say); other paths unchanged.
+std::string cheminWindows(const std::string& chemin);
+
+// A machine in a new temporary directory, for one test. The directory goes
+// when the object ends; the machine is removed first when installed.
+class MachineTemporaire {
+ public:
+  MachineTemporaire();
+  ~MachineTemporaire();
+  MachineTemporaire(const MachineTemporaire&) = delete;
+  MachineTemporaire& operator=(const MachineTemporaire&) = delete;
+
+  const std::string& racine() const { return racine_; }
+  std::string chemin(const std::string& relatif) const;
+  void ecrire(const std::string& relatif, const std::string& contenu) const;
+  std::string lire(const std::string& relatif) const;
+  // A sparse file of taille bytes.
+  void image(const std::string& relatif, uint64_t taille) const;
+  // Appends lines to the machine file.
+  void machine(const std::string& directives) const;
+  bool installer();
+  const std::string& erreur() const { return erreur_; }
+
+ private:
+  std::string racine_;
+  std::string erreur_;
+  bool installee_ = false;
+};
