@@ -127,8 +127,10 @@ void afficherNoms(Partition* partition, StringArray* chemins) {
 
 void afficherPartition(Disque* disque, Partition* partition, StringArray* chemins) {
   TRACER_APPEL();
-  // Filled over whatever it held: remplirInfo writes every field read here.
+  // remplirInfo writes every field read here; zeroed all the same so that
+  // no stack bytes could ever reach the report.
   T_FileHeader info;
+  memset(&info, 0, sizeof info);
   partition->remplirInfo(&info);
   char* type = partition->texteType();
   afficherEntetePartition(partition, info, type);
