@@ -30,12 +30,14 @@ uint64_t somme(uint64_t a, uint64_t b) { return b > UINT64_MAX - a ? UINT64_MAX 
 // Sectors of the entry array the header describes, in 64 bits (a damaged
 // header may ask for any size).
 uint64_t secteursTableau(const T_EnteteGPT* h, uint32_t tailleSecteur) {
+  TRACER_APPEL();
   const uint64_t octets = uint64_t{h->nombreEntrees.lire()} * h->tailleEntree.lire();
   return tailleSecteur == 0 ? 0 : divArrondiHaut64(octets, tailleSecteur);
 }
 
 // A zeroed buffer of one sector, never shorter than a header.
 T_EnteteGPT* allouerEntete(uint32_t tailleSecteur) {
+  TRACER_APPEL();
   size_t taille = tailleSecteur < sizeof(T_EnteteGPT) ? sizeof(T_EnteteGPT) : tailleSecteur;
   void* tampon = xmalloc(taille);
   memset(tampon, 0, taille);
