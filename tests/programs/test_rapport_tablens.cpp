@@ -243,6 +243,17 @@ TEST_F(Rapport, GPTPartitionsDeLaListe) {
   }
 }
 
+// The listing refused a GPT that every check here accepts.
+TEST_F(Rapport, GPTRefuseSansRaison) {
+  DisqueGPT* d = new DisqueGPT();
+  poserGPT(d);
+  EXPECT_EQ(verifier(d, nullptr),
+            std::string(DEBUT) +
+                "Disk seems to use GUID partitions table, but this one is not recognised.\n"
+                "The reason why GUID partitions table is not recognised cannot be found.\n");
+  d->liberer(0);
+}
+
 // An entry count whose array does not fit 32 bits: the header is refused
 // and its dump sizes the array in 64 bits, with nothing read or allocated
 // for it.
