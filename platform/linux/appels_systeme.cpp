@@ -16,6 +16,10 @@ int T_AppelsSysteme::fcntlReel(int fd, int commande, struct flock* verrou) {
   return ::fcntl(fd, commande, verrou);
 }
 
+int T_AppelsSysteme::fcntlDrapeauxReel(int fd, int commande, int drapeaux) {
+  return ::fcntl(fd, commande, drapeaux);
+}
+
 int T_AppelsSysteme::gettimeofdayReel(struct timeval* instant) {
   return ::gettimeofday(instant, nullptr);
 }

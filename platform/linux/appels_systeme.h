@@ -37,11 +37,14 @@ struct T_AppelsSysteme {
   int (*fsync)(int fd) = ::fsync;
   int (*ioctl)(int fd, unsigned long requete, void* argument) = ioctlReel;
   int (*fcntl)(int fd, int commande, struct flock* verrou) = fcntlReel;
+  // F_GETFL and F_SETFL, whose argument is an int.
+  int (*fcntlDrapeaux)(int fd, int commande, int drapeaux) = fcntlDrapeauxReel;
   int (*lstat64)(const char* chemin, struct stat64* etat) = ::lstat64;
   int (*stat64)(const char* chemin, struct stat64* etat) = ::stat64;
   int (*fstat64)(int fd, struct stat64* etat) = ::fstat64;
   int (*access)(const char* chemin, int mode) = ::access;
   char* (*canonicalize_file_name)(const char* chemin) = ::canonicalize_file_name;
+  int (*fflush)(FILE* flux) = ::fflush;
 
   // Directories and patterns.
   DIR* (*opendir)(const char* chemin) = ::opendir;
@@ -91,6 +94,7 @@ struct T_AppelsSysteme {
   static int open64Reel(const char* chemin, int drapeaux);
   static int ioctlReel(int fd, unsigned long requete, void* argument);
   static int fcntlReel(int fd, int commande, struct flock* verrou);
+  static int fcntlDrapeauxReel(int fd, int commande, int drapeaux);
   static int gettimeofdayReel(struct timeval* instant);
 };
 

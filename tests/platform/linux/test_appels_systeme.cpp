@@ -13,7 +13,7 @@ namespace {
 
 const std::regex appelDirect(
     R"((^|[^A-Za-z0-9_.>:]|::)(open|open64|close|read|write|pread|pwrite|lseek|lseek64|fsync|)"
-    R"(ioctl|fcntl|stat|lstat|fstat|stat64|lstat64|fstat64|opendir|readdir|readdir64|closedir|)"
+    R"(ioctl|fcntl|fflush|stat|lstat|fstat|stat64|lstat64|fstat64|opendir|readdir|readdir64|closedir|)"
     R"(glob|glob64|globfree|globfree64|access|canonicalize_file_name|realpath|setmntent|)"
     R"(getmntent|endmntent|setfsent|getfsent|endfsent|uname|gnu_get_libc_version|getuid|)"
     R"(geteuid|isatty|getenv|setenv|fork|execvp|openlog|syslog|vsyslog|sync|kill|raise|sleep|)"
