@@ -3,6 +3,12 @@
 #pragma once
 #include <cstdint>
 
+#include "core/string_array.h"
+#include "core/tableau.h"
+#include "storage/disque.h"
+
+struct T_EnteteGPT;
+
 extern const char* const NOM_VERSION_TABLENS;
 extern const char* const USAGE_TABLENS;
 
@@ -33,3 +39,37 @@ int executerTablens(int argc, char* const* argv);
 // The report of every disk numbered premier to fin - 1; etendreTaille (-tds)
 // chooses the wording of the hints.
 void afficherDisques(uint8_t premier, uint8_t fin, bool etendreTaille);
+
+// The arrays the per-disk report refills from disk to disk: the disk's
+// sub-supports, the partitions kept for the report, a copy of a medium's
+// path names.
+struct T_TableauxRapport {
+  BasicArray<Support_Bloc*, Support_Bloc* const> sousSupports;
+  T_ListePartitions partitions;
+  StringArray chemins;
+};
+
+// The report of disk numero (block, partitions, checks, GPT verification);
+// releases every partition it kept, then the disk.
+void afficherDisque(uint8_t numero, Disque* disque, T_TableauxRapport* tableaux,
+                    bool etendreTaille);
+
+// The advice after a size or table fault, worded for -tds or without it.
+void afficherIndication(bool etendreTaille);
+
+// Exactly the MB text of secteurs x tailleSecteur bytes, two decimals, also
+// when the product does not fit in 64 bits.
+char* texteMegaOctets(uint64_t secteurs, uint16_t tailleSecteur);
+
+// The CHS checks of one partition of a CHS-access disk; true when nothing
+// was printed.
+bool verifierCHSPartition(Disque* disque, Partition* partition);
+
+// The GPT verification; liste is null when the GPT was refused and only the
+// protective MBR entry was kept.
+void verifierGPT(Disque* disque, const T_ListePartitions* liste, bool etendreTaille);
+
+// Every field of a refused header with its verdict; autre is the primary
+// when entete is a backup, else null. The last line has no newline.
+void afficherEnteteGPT(uint32_t tailleSecteur, T_EnteteGPT* entete, const T_EnteteGPT* autre,
+                       uint64_t secteurAttendu);

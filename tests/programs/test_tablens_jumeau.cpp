@@ -70,21 +70,301 @@ const CasJumeau casJumeau[] = {
     {"c_1025", SANS_TERMINAL, {"-c", "1025"}, "", 1},
 };
 
+void verifierExecution(const MachineTemporaire& m, const char* nom,
+                       const std::vector<std::string>& arguments, const char* entree,
+                       int statut) {
+  Execution e = executerJumeau(m, arguments, entree, nullptr);
+  EXPECT_EQ(e.statut, statut);
+  EXPECT_EQ(e.sortie, attenduPour("tablens", nom, e.sortie));
+  EXPECT_EQ(e.erreur, "");
+  EXPECT_EQ(m.lire("exec.log"), "");  // no relaunch without a display
+}
+
 class Jumeau : public testing::TestWithParam<CasJumeau> {};
 
 TEST_P(Jumeau, SortieAttendue) {
   const CasJumeau& c = GetParam();
   MachineTemporaire m;
   m.machine(c.machine);
-  Execution e = executerJumeau(m, c.arguments, c.entree, nullptr);
-  EXPECT_EQ(e.statut, c.statut);
-  EXPECT_EQ(e.sortie, attenduPour("tablens", c.nom, e.sortie));
-  EXPECT_EQ(e.erreur, "");
-  EXPECT_EQ(m.lire("exec.log"), "");  // no relaunch without a display
+  verifierExecution(m, c.nom, c.arguments, c.entree, c.statut);
 }
 
 INSTANTIATE_TEST_SUITE_P(Tablens, Jumeau, testing::ValuesIn(casJumeau),
                          [](const testing::TestParamInfo<CasJumeau>& i) {
+                           return std::string(i.param.nom);
+                         });
+
+// Disk reports: the images are made in ROOT by a bash script (the real
+// tools, then the deliberate damage through the helpers below).
+const char* const OUTILS_IMAGES = R"SH(set -eu
+le32() {
+  local v=$1 i
+  for i in 0 1 2 3; do printf "\\$(printf %03o $(( (v >> (8 * i)) & 255 )))"; done
+}
+# poser IMG OFFSET: standard input written over the image from that byte.
+poser() { dd of="$1" bs=1 seek="$2" conv=notrunc status=none; }
+# lba IMG SECTOR N START SIZE: the linear fields of entry N (1-4) of the
+# table at that sector (START relative as the table has it).
+lba() { { le32 "$4"; le32 "$5"; } | poser "$1" $(( $2 * 512 + 446 + 16 * ($3 - 1) + 8 )); }
+# octet IMG OFFSET VALUE (0-255).
+octet() { printf "\\$(printf %03o "$3")" | poser "$1" "$2"; }
+# crcEntete IMG SECTOR: the CRC of the GPT header there made again (gzip
+# ends with the CRC-32 of its input).
+crcEntete() {
+  local o=$(( $2 * 512 ))
+  le32 0 | poser "$1" $(( o + 16 ))
+  dd if="$1" bs=1 skip=$o count=92 status=none | gzip -c | tail -c 8 | head -c 4 | poser "$1" $(( o + 16 ))
+}
+# crcTableaux IMG LAST: the entry-array CRC of both headers (primary array
+# at 2, backup array 32 sectors before the backup header at LAST) made again
+# from the primary array, then both header CRCs.
+crcTableaux() {
+  local h
+  for h in 1 "$2"; do
+    dd if="$1" bs=512 skip=2 count=32 status=none | gzip -c | tail -c 8 | head -c 4 |
+      poser "$1" $(( h * 512 + 88 ))
+    crcEntete "$1" "$h"
+  done
+}
+# entreeGPT IMG LAST N FIRST END: the sectors of GPT entry N in both arrays.
+entreeGPT() {
+  local a
+  for a in 2 $(( $2 - 32 )); do
+    { le32 "$4"; le32 0; le32 "$5"; le32 0; } | poser "$1" $(( a * 512 + ($3 - 1) * 128 + 32 ))
+  done
+  crcTableaux "$1" "$2"
+}
+# gpt IMG: two partitions by sgdisk, every GUID fixed.
+gpt() {
+  sgdisk -o -U 3E2F9A10-6C4B-4D8E-A1F0-7B5C2D9E8F01 \
+    -n 1:2048:+8M -t 1:8300 -u 1:6A2F1C11-0B3E-4C77-9D2A-51E0A1B2C301 \
+    -n 2:0:+4M -t 2:ef00 -u 2:6A2F1C11-0B3E-4C77-9D2A-51E0A1B2C302 "$1" >/dev/null
+}
+# mbr IMG: primaries 1 and 2, extended 3 with logicals 5 and 6.
+mbr() {
+  sfdisk -q "$1" >/dev/null <<EOF
+label: dos
+label-id: 0x0a0b0c0d
+start=2048, size=8192, type=83
+start=10240, size=8192, type=7
+start=18432, size=40960, type=5
+start=20480, size=4096, type=c
+start=26624, size=4096, type=82
+EOF
+}
+)SH";
+
+struct CasDisque {
+  const char* nom;          // golden file
+  const char* preparation;  // bash, run in ROOT after OUTILS_IMAGES
+  const char* machine;
+  std::vector<std::string> arguments;
+  const char* entree;
+};
+
+void PrintTo(const CasDisque& c, std::ostream* flux) { *flux << c.nom; }
+
+const char* const SDA = "block /dev/sda 8:0 images/a.img\n";
+const char* const SDB = "block /dev/sdb 8:16 images/b.img\n";
+
+const CasDisque casDisques[] = {
+    // Several disks of each kind: MBR with logicals, GPT, no table, 4096-byte
+    // sectors.
+    {"plusieurs_disques",
+     "truncate -s 64M images/a.img; mbr images/a.img\n"
+     "truncate -s 32M images/b.img; gpt images/b.img\n"
+     "truncate -s 16M images/c.img\n"
+     "truncate -s 64M images/d.img\n"
+     "printf 'o\\nn\\np\\n1\\n256\\n+2047\\nn\\ne\\n2\\n2304\\n+7999\\nn\\nl\\n2560\\n+511\\n"
+     "n\\nl\\n3328\\n+511\\nw\\n' | fdisk -b 4096 images/d.img >/dev/null 2>&1\n"
+     "le32 0x44332211 | poser images/d.img 440\n",
+     "block /dev/sda 8:0 images/a.img\nblock /dev/sdb 8:16 images/b.img\n"
+     "block /dev/sdc 8:32 images/c.img\nblock /dev/sdd 8:48 images/d.img ssz=4096\n",
+     {"-noterm"}, ""},
+    // Names and locks: sda1 mounted, sda2 busy, sda3 read-only; the extended
+    // partition carries its logicals' names.
+    {"noms_et_verrous",
+     "truncate -s 64M images/a.img\n"
+     "sfdisk -q images/a.img >/dev/null <<EOF\nlabel: dos\nlabel-id: 0x01020304\n"
+     "start=2048, size=8192, type=83\nstart=10240, size=8192, type=7\n"
+     "start=18432, size=8192, type=c\nstart=26624, size=40960, type=5\n"
+     "start=28672, size=4096, type=83\nstart=34816, size=4096, type=83\nEOF\n"
+     "mkdir -p proc; echo '/dev/sda1 /boot ext4 rw 0 0' > proc/mounts\n",
+     "block /dev/sda 8:0 images/a.img\n"
+     "block /dev/sda1 8:1 images/a.img offset=1M size=4M\n"
+     "block /dev/sda2 8:2 images/a.img offset=5M size=4M busy\n"
+     "block /dev/sda3 8:3 images/a.img offset=9M size=4M ro\n"
+     "block /dev/sda4 8:4 images/a.img offset=13M size=1K\n"
+     "block /dev/sda5 8:5 images/a.img offset=14M size=2M\n"
+     "block /dev/sda6 8:6 images/a.img offset=17M size=2M\n",
+     {"-noterm"}, ""},
+    // The same under -p: a pause after each block and at once after a
+    // refusal; on terminals the final pause follows the last one.
+    {"pauses_p",
+     "truncate -s 64M images/a.img\n"
+     "sfdisk -q images/a.img >/dev/null <<EOF\nlabel: dos\nlabel-id: 0x01020304\n"
+     "start=2048, size=8192, type=83\nstart=10240, size=8192, type=7\nEOF\n",
+     "tty yes\nblock /dev/sda 8:0 images/a.img\n"
+     "block /dev/sda1 8:1 images/a.img offset=1M size=4M busy\n"
+     "block /dev/sda2 8:2 images/a.img offset=5M size=4M\n",
+     {"-p", "-noterm"}, "\n\n\n\n\n\n\n"},
+    // Under -p, an extended partition that carries its 12 (then 13)
+    // logicals' names: 13 names pause after the second name and after the
+    // unlock pass, 14 names after the second and the fourteenth. Partitions
+    // past 15 are plain files (the kernel gives them another major).
+    {"pauses_p_13_et_14_noms",
+     "for d in a b; do\n"
+     "  truncate -s 64M images/$d.img\n"
+     "  n=12 base=0; [ $d = b ] && n=13 base=16\n"
+     "  mkdir -p dev\n"
+     "  { printf 'label: dos\\nlabel-id: 0x1\\nstart=2048, size=120000, type=5\\n'\n"
+     "    for i in $(seq 0 $(( n - 1 ))); do echo \"start=$(( 4096 + i * 3072 )), size=1024\"; done\n"
+     "  } | sfdisk -q images/$d.img\n"
+     "  for i in $(seq 1 $(( n + 4 ))); do\n"
+     "    [ $i -le 4 ] && [ $i -ne 1 ] && continue\n"
+     "    if [ $i -gt 15 ]; then : > dev/sd$d$i; continue; fi\n"
+     "    echo \"block /dev/sd$d$i 8:$(( base + i )) images/$d.img size=1K\" >> noeuds\n"
+     "  done\n"
+     "done\n"
+     "cat noeuds >> machine\n",
+     "%SDA%%SDB%", {"-p", "-noterm"}, "\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n"},
+    {"disque_absent", "truncate -s 1M images/a.img images/b.img\n", "%SDA%%SDB%", {"5"}, ""},
+    {"table_vide", "truncate -s 16M images/a.img\n", "%SDA%", {"-noterm"}, ""},
+    {"table_vide_tds", "truncate -s 16M images/a.img\n", "%SDA%", {"-tds", "-noterm"}, ""},
+    // Coherence: 1 is sectors 63 to 1000, 2 sectors 900 to 2000.
+    {"chevauchement_primaires",
+     "truncate -s 16M images/a.img\n"
+     "printf 'label: dos\\nlabel-id: 0x1\\nstart=2048, size=2048\\nstart=8192, size=2048\\n' | "
+     "sfdisk -q images/a.img\nlba images/a.img 0 1 63 938; lba images/a.img 0 2 900 1101\n",
+     "%SDA%", {"-noterm"}, ""},
+    // Logical 5 grown past its extended partition (its EBR is the extended
+    // partition's first sector).
+    {"logique_hors_etendue",
+     "truncate -s 16M images/a.img\n"
+     "printf 'label: dos\\nlabel-id: 0x1\\nstart=2048, size=8192, type=5\\n"
+     "start=4096, size=2048\\n' | sfdisk -q images/a.img\nlba images/a.img 2048 1 2048 8192\n",
+     "%SDA%", {"-noterm"}, ""},
+    // Main partition 3 moved inside extended partition 2, between logicals
+    // 5 and 6; logical 7 grown past the extended partition's end.
+    {"principale_dans_etendue",
+     "truncate -s 64M images/a.img\n"
+     "sfdisk -q images/a.img >/dev/null <<EOF\nlabel: dos\nlabel-id: 0x1\n"
+     "start=2048, size=4096\nstart=10240, size=40960, type=5\nstart=60000, size=4096\n"
+     "start=12288, size=4096\nstart=30720, size=4096\nstart=40960, size=4096\nEOF\n"
+     "lba images/a.img 0 3 20480 4096\n"
+     "lba images/a.img $(( 40960 - 2048 )) 1 2048 16384\n",
+     "%SDA%", {"-noterm"}, ""},
+    // The last partition ends on sector N of a disk of N sectors.
+    {"derniere_partition_hors_disque",
+     "truncate -s 64M images/a.img\n"
+     "printf 'label: dos\\nlabel-id: 0x1\\nstart=2048, size=8192\\nstart=20480, size=8192\\n' | "
+     "sfdisk -q images/a.img\nlba images/a.img 0 2 20480 110593\n",
+     "%SDA%", {"-noterm"}, ""},
+    {"derniere_partition_hors_disque_tds",
+     "truncate -s 64M images/a.img\n"
+     "printf 'label: dos\\nlabel-id: 0x1\\nstart=2048, size=8192\\nstart=20480, size=8192\\n' | "
+     "sfdisk -q images/a.img\nlba images/a.img 0 2 20480 110593\n",
+     "%SDA%", {"-tds", "-noterm"}, ""},
+    // An extended partition past the disk's end, its logical inside.
+    {"etendue_hors_disque",
+     "truncate -s 64M images/a.img\n"
+     "printf 'label: dos\\nlabel-id: 0x1\\nstart=2048, size=8192\\nstart=20480, size=8192, "
+     "type=5\\nstart=22528, size=2048\\n' | sfdisk -q images/a.img\n"
+     "lba images/a.img 0 2 20480 110692\n",
+     "%SDA%", {"-noterm"}, ""},
+    // A disk of 16,000,000 sectors whose partition ends where a size limit
+    // of older systems lies.
+    {"limite_8_gib",
+     "truncate -s 8192000000 images/a.img\n"
+     "printf 'label: dos\\nlabel-id: 0x1\\nstart=2048, size=8192\\n' | sfdisk -q images/a.img\n"
+     "lba images/a.img 0 1 2048 $(( 16515072 - 2048 ))\n",
+     "%SDA%", {"-noterm"}, ""},
+    {"limite_32_gib",
+     "truncate -s 8192000000 images/a.img\n"
+     "printf 'label: dos\\nlabel-id: 0x1\\nstart=2048, size=8192\\n' | sfdisk -q images/a.img\n"
+     "lba images/a.img 0 1 2048 $(( 66060288 - 2048 ))\n",
+     "%SDA%", {"-noterm"}, ""},
+    {"limite_128_gib",
+     "truncate -s 8192000000 images/a.img\n"
+     "printf 'label: dos\\nlabel-id: 0x1\\nstart=2048, size=8192\\n' | sfdisk -q images/a.img\n"
+     "lba images/a.img 0 1 2048 $(( 268435456 - 2048 ))\n",
+     "%SDA%", {"-noterm"}, ""},
+    // Options that change the disk block or the output.
+    {"geometrie_hs_c", "truncate -s 64M images/a.img; mbr images/a.img\n", "%SDA%",
+     {"-hs", "16/32", "-c", "100", "-noterm"}, ""},
+    {"geometrie_de_la_table", "truncate -s 64M images/a.img; mbr images/a.img\n", "%SDA%",
+     {"-hs", "parttable", "-c", "+2", "-noterm"}, ""},
+    {"acces_standard_s", "truncate -s 64M images/a.img; mbr images/a.img\n", "%SDA%",
+     {"-s", "-noterm"}, ""},
+    {"vidage_d",
+     "truncate -s 1M images/a.img\n"
+     "printf 'label: dos\\nlabel-id: 0x1\\nstart=63, size=1000\\n' | sfdisk -q images/a.img\n",
+     "%SDA%", {"-d", "-noterm"}, ""},
+    // GPT verdicts.
+    {"gpt_sain", "truncate -s 32M images/b.img; gpt images/b.img\n", "%SDB%", {"-noterm"}, ""},
+    // Partition 1 moved to sector 33, below the first usable sector 34;
+    // partition 2 ends past the last usable sector 65502.
+    {"gpt_partitions_hors_zone_utilisable",
+     "truncate -s 32M images/b.img; gpt images/b.img\n"
+     "entreeGPT images/b.img 65535 1 33 18431; entreeGPT images/b.img 65535 2 18432 65503\n",
+     "%SDB%", {"-noterm"}, ""},
+    // The file one sector longer than the GPT: the backup header is not last.
+    {"gpt_secours_avant_fin",
+     "truncate -s 32M images/b.img; gpt images/b.img; truncate -s +512 images/b.img\n",
+     "%SDB%", {"-noterm"}, ""},
+    // With -tds the disk is brought down to the GPT's size: no warning.
+    {"gpt_secours_avant_fin_tds_disque_rabaisse",
+     "truncate -s 32M images/b.img; gpt images/b.img; truncate -s +512 images/b.img\n",
+     "%SDB%", {"-tds", "-noterm"}, ""},
+    // The device one sector shorter than the GPT: the backup header is past it.
+    {"gpt_secours_apres_fin", "truncate -s 32M images/b.img; gpt images/b.img\n",
+     "block /dev/sdb 8:16 images/b.img size=33553920\n", {"-noterm"}, ""},
+    {"gpt_secours_apres_fin_tds", "truncate -s 32M images/b.img; gpt images/b.img\n",
+     "block /dev/sdb 8:16 images/b.img size=33553920\n", {"-tds", "-noterm"}, ""},
+    // One byte of the primary's disk GUID changed, its CRC not made again.
+    {"gpt_guid_disque_modifie",
+     "truncate -s 32M images/b.img; gpt images/b.img; octet images/b.img $(( 512 + 60 )) 0\n",
+     "%SDB%", {"-noterm"}, ""},
+    {"gpt_taille_entete_600",
+     "truncate -s 32M images/b.img; gpt images/b.img; le32 600 | poser images/b.img $(( 512 + 12 ))\n",
+     "%SDB%", {"-noterm"}, ""},
+    // The backup header says 127 entries, with a CRC of its own.
+    {"gpt_secours_nombre_entrees",
+     "truncate -s 32M images/b.img; gpt images/b.img\n"
+     "le32 127 | poser images/b.img $(( 65535 * 512 + 80 )); crcEntete images/b.img 65535\n",
+     "%SDB%", {"-noterm"}, ""},
+    // One byte of an unused entry changed in the backup array only, then in
+    // both arrays.
+    {"gpt_tableaux_differents",
+     "truncate -s 32M images/b.img; gpt images/b.img\n"
+     "octet images/b.img $(( (65535 - 32) * 512 + 100 * 128 + 40 )) 1\n",
+     "%SDB%", {"-noterm"}, ""},
+    {"gpt_crc_tableau_faux",
+     "truncate -s 32M images/b.img; gpt images/b.img\n"
+     "octet images/b.img $(( (65535 - 32) * 512 + 100 * 128 + 40 )) 1\n"
+     "octet images/b.img $(( 2 * 512 + 100 * 128 + 40 )) 1\n",
+     "%SDB%", {"-noterm"}, ""},
+};
+
+std::string remplacer(std::string texte, const std::string& motif, const std::string& par) {
+  for (size_t p = texte.find(motif); p != std::string::npos; p = texte.find(motif, p + par.size()))
+    texte.replace(p, motif.size(), par);
+  return texte;
+}
+
+class JumeauDisques : public testing::TestWithParam<CasDisque> {};
+
+TEST_P(JumeauDisques, SortieAttendue) {
+  const CasDisque& c = GetParam();
+  MachineTemporaire m;
+  m.ecrire("images/preparer.sh", std::string(OUTILS_IMAGES) + c.preparation);
+  ASSERT_EQ(m.commande("bash images/preparer.sh"), 0) << c.preparation;
+  m.machine(remplacer(remplacer(c.machine, "%SDA%", SDA), "%SDB%", SDB));
+  verifierExecution(m, c.nom, c.arguments, c.entree, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Tablens, JumeauDisques, testing::ValuesIn(casDisques),
+                         [](const testing::TestParamInfo<CasDisque>& i) {
                            return std::string(i.param.nom);
                          });
 
