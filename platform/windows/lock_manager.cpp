@@ -49,7 +49,8 @@ bool lettresDejaVerrouillees[32];
 StringArray cheminsDejaVerrouilles;
 bool liberationEnregistree = false;
 
-// The first lock of a run registers the release of every lock at exit.
+// The first lock of the process registers the release of every lock at exit
+// (once: the exit functions run at most once, at the end).
 void enregistrerLiberation() {
   TRACER_APPEL();
   if (liberationEnregistree) return;
@@ -363,7 +364,6 @@ bool LockManager::cleValide(const T_AccesDisque* key) {
 
 void LockManager::libererTout() {
   TRACER_APPEL();
-  liberationEnregistree = false;
   while (verrousVolumes.count() > 0) {
     verrousVolumes[verrousVolumes.count() - 1].count = 1;
     unlockVolumeIndex(verrousVolumes.count() - 1);
