@@ -357,6 +357,7 @@ void memoriserErreurDOS() {
 }
 
 void fixerErreurDOS(uint16_t code) {
+  TRACER_APPEL();
   numeroErreur = code;
   drapeauDOS = true;
 }

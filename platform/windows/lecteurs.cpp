@@ -130,6 +130,7 @@ void positionVolume(HANDLE h, uint64_t* decalage, uint64_t* longueur) {
 
 // Paths compared without one final backslash on each side ("C:\" is "C:").
 bool memeChemin(const char* a, const char* b) {
+  TRACER_APPEL();
   size_t la = strlen(a), lb = strlen(b);
   if (la > 0 && a[la - 1] == '\\') --la;
   if (lb > 0 && b[lb - 1] == '\\') --lb;
@@ -260,6 +261,7 @@ void passePartitions(Disque* disque, T_ListePartitions* liste, T_Correspondances
 // ---------------------------------------------------------------- letters
 
 uint32_t nombreLettresLecteurs() {
+  TRACER_APPEL();
   if (!nombreLettresFixe) {
     nombreLettres = LETTRES;
     nombreLettresFixe = true;
