@@ -240,8 +240,10 @@ bool lireSecteursEtendus(const T_AccesDisque* acces, uint64_t premier, uint32_t 
   bool lu = false;
   if (nombre <= nombreMaxSecteurs(tailleSecteur)) {
     T_PaquetAdresseDisque paquet;
-    preparerPaquet(&paquet, premier, nombre, tampon);
     for (int essai = 0; essai < ESSAIS && !lu; ++essai) {
+      // A failed call leaves in the packet the count it moved: built anew
+      // for every call.
+      preparerPaquet(&paquet, premier, nombre, tampon);
       DIOC_REGISTERS r;
       preparer(&r, BIOS_LIRE_ETENDU, 0, static_cast<uint8_t>(acces->lecteur));
       r.reg_ESI = adresseLineaire(&paquet);
@@ -264,11 +266,11 @@ bool ecrireSecteursEtendus(const T_AccesDisque* acces, uint64_t premier, uint32_
   bool verifier = verificationVoulue();
   if (nombre > nombreMaxSecteurs(tailleSecteur)) return false;
   T_PaquetAdresseDisque paquet;
-  preparerPaquet(&paquet, premier, nombre, donnees);
   const uint8_t lecteur = static_cast<uint8_t>(acces->lecteur);
   for (int essai = 0; essai < ESSAIS;) {
     DIOC_REGISTERS r;
     preparer(&r, BIOS_ECRIRE_ETENDU, 0, lecteur);
+    preparerPaquet(&paquet, premier, nombre, donnees);
     r.reg_ESI = adresseLineaire(&paquet);
     bool reussi;
     if (!verifier) {
@@ -281,6 +283,7 @@ bool ecrireSecteursEtendus(const T_AccesDisque* acces, uint64_t premier, uint32_
       reussi = !echoue(r);
       if (reussi && etat == VERIFICATION_SEPAREE) {
         preparer(&r, BIOS_VERIFIER_ETENDU, 0, lecteur);
+        preparerPaquet(&paquet, premier, nombre, donnees);
         r.reg_ESI = adresseLineaire(&paquet);
         appelerInterruption(0x13, &r);
         reussi = !echoue(r);

@@ -911,7 +911,12 @@ void int13(DIOC_REGISTERS_SIMULES* r) {
   snprintf(nom, sizeof nom, "INT13_%02X", fonction);
   snprintf(cible, sizeof cible, "0x%02x", lecteur);
   uint32_t code;
-  if (refusInterruption(nom, cible, &code)) return echouerBios(r, static_cast<uint8_t>(code));
+  if (refusInterruption(nom, cible, &code)) {
+    // A refused transfer moved nothing, and says so in its packet.
+    if (fonction >= 0x42 && fonction <= 0x44 && r->ESI != 0)
+      static_cast<PaquetSimule*>(adresse(r->ESI))->nombre = 0;
+    return echouerBios(r, static_cast<uint8_t>(code));
+  }
   const uint8_t INVALIDE = 0x01, PROTEGE = 0x03, INTROUVABLE = 0x04;
   if (d == nullptr) return echouerBios(r, INVALIDE);
   uint64_t nombreSecteurs = d->taille / d->tailleSecteur;
