@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -182,8 +183,9 @@ TEST(Vwin32NeufX, DisquettesSelonLeBios) {
   EXPECT_EQ(s, "0 0");
 }
 
-// One DOS call: "carry AX DX".
-std::string dos(int interruption, uint32_t eax, uint32_t ebx, uint32_t ecx, uint32_t edx, uint32_t esi = 0) {
+// One DOS call: "carry AX DX;", or "carry AX;" when EDX holds an address.
+std::string dos(int interruption, uint32_t eax, uint32_t ebx, uint32_t ecx, uint32_t edx, uint32_t esi = 0,
+                bool avecDx = true) {
   DIOC_REGISTERS r;
   memset(&r, 0, sizeof r);
   r.reg_EAX = eax;
@@ -193,7 +195,10 @@ std::string dos(int interruption, uint32_t eax, uint32_t ebx, uint32_t ecx, uint
   r.reg_ESI = esi;
   appelerInterruption(interruption, &r);
   char texte[40];
-  formaterMessage(texte, sizeof texte, "%u %04x %04x;", r.reg_Flags & 1, r.reg_EAX & 0xFFFF, r.reg_EDX & 0xFFFF);
+  if (avecDx)
+    formaterMessage(texte, sizeof texte, "%u %04x %04x;", r.reg_Flags & 1, r.reg_EAX & 0xFFFF, r.reg_EDX & 0xFFFF);
+  else
+    formaterMessage(texte, sizeof texte, "%u %04x;", r.reg_Flags & 1, r.reg_EAX & 0xFFFF);
   return texte;
 }
 
@@ -226,6 +231,113 @@ TEST(Vwin32NeufX, FormesDOSSurLesVolumes) {
   EXPECT_EQ(s,
             "0 4409 0000;0 4409 1000;1 000f 0000;0 4400 0000;0 440d 0000;1 0005 0000;"
             "0 7305 0005;ok;0 0004 0024;ok");
+}
+
+TEST(Vwin32NeufX, AppareilRefuseEstFatal) {
+  for (const char* refus : {"fail CreateFileA \\\\.\\vwin32 ERROR_FILE_NOT_FOUND\n",
+                            "fail VWIN32_DIOC_DOS_INT13 * ERROR_GEN_FAILURE\n"}) {
+    ResultatEnfant r = executerEnfant([refus] {
+      MachineTemporaire m;
+      m.image("d.img", 1 << 20);
+      m.machine(std::string("windows 95\ndrive 0 d.img\n") + refus);
+      if (!m.installer()) afficherMessage("%s", m.erreur().c_str());
+      ouvrirVwin32();
+      T_AccesDisque acces = {0x80, nullptr};
+      reinitialiserLecteur(&acces);
+    });
+    EXPECT_EQ(r.statut, 1) << refus;
+    EXPECT_EQ(r.sortie.rfind("Error: Error when calling interruption with WIN32 interface.", 0), 0u)
+        << r.sortie;
+  }
+}
+
+TEST(Vwin32NeufX, LectureCHSTracee) {
+  std::string s = neufX("drive 0 d.img noext\nfail INT13_02 0x80 0x04 after=1\n", [](MachineTemporaire&) {
+    T_AccesDisque acces = {0x80, nullptr};
+    T_CHS p = {0, 2, 0};
+    std::vector<uint8_t> t(512, 0xAA);
+    vidageSecteurs = true;
+    lireSecteursDisquette(&acces, &p, 1, 512, t.data());
+    lireSecteursDisquette(&acces, &p, 1, 512, t.data());
+    vidageSecteurs = false;
+    afficherMessage("%d", t == std::vector<uint8_t>(512, 0));
+  });
+  std::string vidage;
+  for (uint32_t ligne = 0; ligne < 32; ++ligne) {
+    char texte[16];
+    formaterMessage(texte, sizeof texte, "%08X: ", ligne * 16);
+    vidage += texte;
+    std::string caracteres;
+    for (uint32_t i = 0; i < 16; ++i) {
+      uint8_t o = motif(1, ligne * 16 + i);
+      formaterMessage(texte, sizeof texte, "%02X ", o);
+      vidage += texte;
+      caracteres += (o >= 0x20 && o <= 0x7E) ? char(o) : '.';
+    }
+    vidage += caracteres + "\n";
+  }
+  EXPECT_EQ(s, "Reading 1 sectors from 0/0/2:\n" + vidage +
+                   "Reading 1 sectors from 0/0/2:\nError reading sectors: error code 0x4\n1");
+}
+
+// A FAT32 boot sector written field by field: what the parameter query copies.
+std::string secteurFat32() {
+  std::string s(512, '\0');
+  auto mot = [&s](size_t o, uint32_t v, int n) {
+    for (int i = 0; i < n; ++i) s[o + i] = static_cast<char>(v >> (8 * i));
+  };
+  mot(0x0B, 512, 2);
+  mot(0x0D, 8, 1);
+  mot(0x0E, 32, 2);
+  mot(0x10, 2, 1);
+  mot(0x15, 0xF8, 1);
+  mot(0x18, 63, 2);
+  mot(0x1A, 255, 2);
+  mot(0x1C, 2048, 4);
+  mot(0x20, 0x100000, 4);
+  mot(0x24, 1000, 4);
+  mot(0x2C, 2, 4);
+  s[510] = '\x55';
+  s[511] = '\xAA';
+  return s;
+}
+
+TEST(Vwin32NeufX, ParametresEtFichiersOuvertsDesVolumes) {
+  std::string s = neufX("drive 0 d.img\nvolume E 0 1M 1M busy\n", [](MachineTemporaire& m) {
+    std::string b = secteurFat32();
+    std::fstream f(m.chemin("d.img"), std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(1 << 20);
+    f.write(b.data(), 512);
+    f.close();
+    std::string r;
+    uint8_t bloc[128];
+    memset(bloc, 0, sizeof bloc);
+    bloc[0] = 5;
+    r += dos(0x21, 0x440D, 5, 0x0860, adresseLineaire(bloc), 0, false);  // FAT32: only category 48h
+    r += dos(0x21, 0x440D, 5, 0x4860, adresseLineaire(bloc), 0, false);
+    uint16_t octets, tetes;
+    uint32_t total, parFat;
+    memcpy(&octets, bloc + 7, 2);
+    memcpy(&tetes, bloc + 7 + 15, 2);
+    memcpy(&total, bloc + 7 + 21, 4);
+    memcpy(&parFat, bloc + 7 + 25, 4);
+    char texte[64];
+    formaterMessage(texte, sizeof texte, "%u %u %u %u %u %u;", bloc[0], bloc[1], octets, tetes, total, parFat);
+    r += texte;
+    char nom[300];
+    memset(nom, 0, sizeof nom);
+    r += dos(0x21, 0x440D, 5, 0x486D, adresseLineaire(nom), 0, false);
+    r += std::string(nom) + ";";
+    r += dos(0x21, 0x440D, 5, 0x486D, adresseLineaire(nom), 1, false);
+    // FAT32 refuses both int 25h forms; 7305h reaches it.
+    std::vector<uint8_t> t(512);
+    r += dos(0x25, 4, adresseLineaire(t.data()), 1, 0);
+    r += dos(0x26, 4, adresseLineaire(t.data()), 1, 0);
+    afficherMessage("%s", r.c_str());
+  });
+  EXPECT_EQ(s,
+            "1 0001;0 440d;5 5 512 255 1048576 1000;0 440d;E:\\WIN386.SWP;1 0012;"
+            "1 0207 0000;1 0207 0000;");
 }
 
 #endif
