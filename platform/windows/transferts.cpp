@@ -77,6 +77,7 @@ void effacerSecteurEchoue(bool lu, uint32_t nombre, uint16_t tailleSecteur, void
 }
 
 bool refuser() {
+  TRACER_APPEL();
   appelsWindows.SetLastError(ERROR_INVALID_PARAMETER);
   return false;
 }
@@ -208,6 +209,7 @@ const char* nomDisque(uint8_t numero) {
 }
 
 void oublierNombreDisques() {
+  TRACER_APPEL();
   disquesComptes = false;
   nombreDisquesCompte = 0;
 }

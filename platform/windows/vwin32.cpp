@@ -37,6 +37,7 @@ uint8_t statutBios(const DIOC_REGISTERS& r) { return static_cast<uint8_t>(r.reg_
 bool echoue(const DIOC_REGISTERS& r) { return (r.reg_Flags & DRAPEAU_RETENUE) != 0; }
 
 void preparer(DIOC_REGISTERS* r, uint8_t fonction, uint8_t al, uint8_t lecteur) {
+  TRACER_APPEL();
   memset(r, 0, sizeof *r);
   r->reg_EAX = (static_cast<uint32_t>(fonction) << 8) | al;
   r->reg_EDX = lecteur;
@@ -57,11 +58,13 @@ bool verificationDisquetteVoulue() {
 }
 
 void effacerSecteurEchoue(bool lu, uint32_t nombre, uint16_t tailleSecteur, void* tampon) {
+  TRACER_APPEL();
   if (!lu && nombre == 1 && tampon != nullptr) memset(tampon, 0, tailleSecteur);
 }
 
 void preparerPaquet(T_PaquetAdresseDisque* paquet, uint64_t premier, uint32_t nombre,
                     const void* tampon) {
+  TRACER_APPEL();
   uint32_t adresse = adresseLineaire(tampon);
   paquet->taille = sizeof *paquet;
   paquet->reserve = 0;
@@ -200,6 +203,7 @@ uint8_t compterDisquettes() {
 }
 
 void oublierNombreDisquettes() {
+  TRACER_APPEL();
   disquettesComptees = false;
   nombreDisquettes = 0;
 }

@@ -204,7 +204,7 @@ std::string dos(int interruption, uint32_t eax, uint32_t ebx, uint32_t ecx, uint
 
 TEST(Vwin32NeufX, FormesDOSSurLesVolumes) {
   std::string s = neufX(
-      "drive 0 d.img\nvolume E 0 32K 1M\nvolume F 0 2M 1M type=remote busy\n", [](MachineTemporaire&) {
+      "drive 0 d.img\nvolume E 0 32K 1M\nvolume F 0 2M 1M type=remote busy\n", [](MachineTemporaire& m) {
         std::string r;
         r += dos(0x21, 0x4409, 5, 0, 0);            // E: local
         r += dos(0x21, 0x4409, 6, 0, 0);            // F: remote
@@ -225,12 +225,27 @@ TEST(Vwin32NeufX, FormesDOSSurLesVolumes) {
         r += t == secteurs(64, 2, 512) ? "ok;" : "different;";
         memset(t.data(), 0, t.size());
         r += dos(0x25, 4, adresseLineaire(t.data()), 1, 36);  // E: sector 36 is sector 100
-        r += t[0] == motif(100, 0) && t[511] == motif(100, 511) ? "ok" : "different";
+        r += t[0] == motif(100, 0) && t[511] == motif(100, 511) ? "ok;" : "different;";
+        // Writes: int 26h in registers, 7305h with SI bit 0; locks of the physical drive.
+        auto donnees = secteurs(9, 1, 512);
+        memcpy(t.data(), donnees.data(), 512);
+        r += dos(0x26, 4, adresseLineaire(t.data()), 1, 2);
+        paquet.premier = 3;
+        paquet.nombre = 1;
+        r += dos(0x21, 0x7305, adresseLineaire(&paquet), 0xFFFFFFFF, 5, 1);
+        r += dos(0x21, 0x7305, adresseLineaire(&paquet), 0xFFFFFFFF, 8, 1);  // H: none
+        r += dos(0x21, 0x440D, 0x80, 0x484B, 0);
+        r += dos(0x21, 0x440D, 0x80, 0x486B, 0);
+        r += dos(0x21, 0x440D, 0x81, 0x084B, 0);
+        r += dos(0x21, 0x440F, 5, 0, 0);
         afficherMessage("%s", r.c_str());
+        afficherMessage("%d", lireImage(m, "d.img", 66 * 512, 512) == donnees &&
+                                  lireImage(m, "d.img", 67 * 512, 512) == donnees);
       });
   EXPECT_EQ(s,
             "0 4409 0000;0 4409 1000;1 000f 0000;0 4400 0000;0 440d 0000;1 0005 0000;"
-            "0 7305 0005;ok;0 0004 0024;ok");
+            "0 7305 0005;ok;0 0004 0024;ok;0 0004 0002;0 7305 0005;1 000f 0008;0 440d 0000;0 440d 0000;"
+            "1 000f 0000;0 4400 0000;1");
 }
 
 TEST(Vwin32NeufX, AppareilRefuseEstFatal) {
