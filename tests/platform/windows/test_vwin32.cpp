@@ -106,6 +106,15 @@ std::string neufX(const std::string& lignes, const std::function<void(MachineTem
   return r.sortie;
 }
 
+TEST(Vwin32NeufX, LimitesEtAucunDisqueCompte) {
+  std::string s = neufX("drive 0 d.img\ndrive 1 d.img\n", [](MachineTemporaire&) {
+    oublierNombreDisques();
+    afficherMessage("%u %u %u %u %d", nombreMaxSecteurs(512), nombreMaxSecteurs(4096), tailleMaxTransfert(),
+                    nombreDisques(), nomDisque(0) == nullptr);
+  });
+  EXPECT_EQ(s, "127 15 65024 0 1");
+}
+
 TEST(Vwin32NeufX, LecturesEtenduesEtCHSCompareesALImage) {
   std::string s = neufX("drive 0 d.img\ndrive 1 d.img noext\n", [](MachineTemporaire&) {
     T_AccesDisque etendu = {0x80, nullptr}, chs = {0x81, nullptr};
