@@ -61,6 +61,23 @@ struct T_AppelsWindows {
       addVectoredExceptionHandlerReel;
 #endif
 
+  // Files and devices: physical drives, the VWIN32 device.
+  HANDLE(WINAPI* CreateFileA)(LPCSTR nom, DWORD acces, DWORD partage, LPSECURITY_ATTRIBUTES securite,
+                              DWORD creation, DWORD drapeaux, HANDLE modele) = ::CreateFileA;
+  BOOL(WINAPI* ReadFile)(HANDLE fichier, LPVOID tampon, DWORD nombre, LPDWORD lus,
+                         LPOVERLAPPED recouvrement) = ::ReadFile;
+  BOOL(WINAPI* WriteFile)(HANDLE fichier, LPCVOID donnees, DWORD nombre, LPDWORD ecrits,
+                          LPOVERLAPPED recouvrement) = ::WriteFile;
+  DWORD(WINAPI* SetFilePointer)(HANDLE fichier, LONG bas, PLONG haut, DWORD origine) =
+      ::SetFilePointer;
+  BOOL(WINAPI* SetFilePointerEx)(HANDLE fichier, LARGE_INTEGER distance, PLARGE_INTEGER nouvelle,
+                                 DWORD origine) = ::SetFilePointerEx;
+  BOOL(WINAPI* FlushFileBuffers)(HANDLE fichier) = ::FlushFileBuffers;
+  BOOL(WINAPI* DeviceIoControl)(HANDLE peripherique, DWORD code, LPVOID entree, DWORD tailleEntree,
+                                LPVOID sortie, DWORD tailleSortie, LPDWORD rendus,
+                                LPOVERLAPPED recouvrement) = ::DeviceIoControl;
+  void(WINAPI* Sleep)(DWORD millisecondes) = ::Sleep;
+
   // Clipboard and message boxes (user32).
   BOOL(WINAPI* OpenClipboard)(HWND fenetre) = ::OpenClipboard;
   BOOL(WINAPI* EmptyClipboard)() = ::EmptyClipboard;
