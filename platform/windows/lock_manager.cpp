@@ -10,6 +10,7 @@
 #include "core/string_array.h"
 #include "platform/windows/appels_windows.h"
 #include "platform/windows/services.h"
+#include "platform/windows/vwin32.h"
 
 template class VirtualArray<LockManager::T_VolumeLock, LockManager::T_VolumeLock const>;
 template class BasicArray<LockManager::T_VolumeLock, LockManager::T_VolumeLock const>;

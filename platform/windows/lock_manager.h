@@ -11,7 +11,7 @@
 #include <cstdint>
 
 #include "core/tableau.h"
-#include "platform/windows/interface_vwin32_provisoire.h"
+#include "platform/windows/transferts.h"
 
 // The lock-failure text (five lines, no final newline).
 extern const char* const MESSAGE_ECHEC_VERROU;

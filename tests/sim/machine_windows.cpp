@@ -1,6 +1,7 @@
 #include "sim/machine_windows.h"
 
 #include <windows.h>
+#include <winioctl.h>
 
 #include <cerrno>
 #include <climits>
@@ -9,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 
@@ -100,7 +102,48 @@ const std::set<std::string> fonctionsEchec = {
     "DosDateTimeToFileTime", "FileTimeToDosDateTime", "DuplicateHandle", "SuspendThread",
     "GetThreadContext", "CreateThread",    "GlobalAlloc",           "GlobalLock",
     "GlobalUnlock",     "OpenClipboard",   "EmptyClipboard",        "SetClipboardData",
-    "CloseClipboard",   "MessageBoxA"};
+    "CloseClipboard",   "MessageBoxA",     "CreateFileA",           "ReadFile",
+    "WriteFile",        "SetFilePointer",  "SetFilePointerEx",      "FlushFileBuffers",
+    "DeviceIoControl",  "CloseHandle"};
+
+// Control codes answered on a physical drive, by name for fail directives.
+const std::pair<const char*, DWORD> codesDisque[] = {
+    {"IOCTL_DISK_GET_DRIVE_GEOMETRY", 0x70000},
+    {"IOCTL_DISK_GET_DRIVE_GEOMETRY_EX", 0x700A0},
+    {"IOCTL_DISK_GET_LENGTH_INFO", 0x7405C},
+    {"IOCTL_DISK_GET_PARTITION_INFO", 0x74004},
+    {"IOCTL_DISK_GET_PARTITION_INFO_EX", 0x70048},
+    {"IOCTL_DISK_UPDATE_PROPERTIES", 0x70140},
+    {"IOCTL_STORAGE_GET_DEVICE_NUMBER", 0x2D1080},
+    {"IOCTL_STORAGE_QUERY_PROPERTY", 0x2D1400},
+};
+
+// Control codes of the VWIN32 device.
+const std::pair<const char*, DWORD> codesVwin32[] = {
+    {"VWIN32_DIOC_DOS_IOCTL", 1},  {"VWIN32_DIOC_DOS_INT25", 2},     {"VWIN32_DIOC_DOS_INT26", 3},
+    {"VWIN32_DIOC_DOS_INT13", 4},  {"VWIN32_DIOC_DOS_DRIVEINFO", 6},
+};
+
+// Names of BIOS and DOS functions a fail directive may refuse: INT13_xx
+// (AH), INT21_xxxx (AX) or INT21_440D_xx (minor code), INT25, INT26.
+bool fonctionInterruption(const std::string& nom) {
+  auto hexa = [](const std::string& t, size_t n) {
+    if (t.size() != n) return false;
+    for (char c : t)
+      if (!isxdigit(static_cast<unsigned char>(c))) return false;
+    return true;
+  };
+  if (nom == "INT25" || nom == "INT26") return true;
+  if (nom.rfind("INT13_", 0) == 0) return hexa(nom.substr(6), 2);
+  if (nom.rfind("INT21_440D_", 0) == 0) return hexa(nom.substr(11), 2);
+  if (nom.rfind("INT21_", 0) == 0) return hexa(nom.substr(6), 4);
+  return false;
+}
+
+// The VWIN32 register block as the device sees it.
+struct DIOC_REGISTERS_SIMULES {
+  uint32_t EBX, EDX, ECX, EAX, EDI, ESI, Flags;
+};
 
 struct Echec {
   std::string fonction, chemin;
@@ -114,8 +157,20 @@ struct Fuseau {
   bool avecEte = false, enEte = false;
 };
 
+// An open physical drive or the VWIN32 device; the value is a real event
+// handle, so it never meets one of the host's.
+struct HandleSimule {
+  const T_DisqueSimule* disque = nullptr;  // null: the VWIN32 device
+  std::string chemin;
+  uint64_t position = 0;
+  bool lecture = false, ecriture = false, sansTampon = false;
+};
+
 struct Machine {
   std::string racine;
+  std::map<HANDLE, HandleSimule> handles;
+  unsigned pauses = 0;
+  uint64_t dureePauses = 0;
   const Version* version = nullptr;  // null: the host's own answer
   std::set<std::string> absents;     // lower case
   Fuseau fuseau;
@@ -431,6 +486,696 @@ int WINAPI simMessageBoxA(HWND, LPCSTR texte, LPCSTR titre, UINT type) {
   return IDOK;
 }
 
+// ---------------------------------------------------------------- physical drives
+
+bool neufX() { return active->version != nullptr && active->version->plateforme != VER_PLATFORM_WIN32_NT; }
+
+bool egalSansCasse(const std::string& a, const std::string& b) { return minuscules(a) == minuscules(b); }
+
+const T_DisqueSimule* disqueNumero(uint64_t numero) {
+  for (const T_DisqueSimule& d : active->disques)
+    if (d.numero == numero) return &d;
+  return nullptr;
+}
+
+// Bytes of a drive's window, read or written through the host; false unless
+// every byte moved.
+bool accesImage(const T_DisqueSimule& d, bool ecriture, uint64_t position, void* tampon,
+                uint64_t octets) {
+  if (position > d.taille || octets > d.taille - position) return false;
+  HANDLE f = ::CreateFileA(d.image.c_str(), GENERIC_READ | (ecriture ? GENERIC_WRITE : 0),
+                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER p;
+  p.QuadPart = static_cast<LONGLONG>(d.decalage + position);
+  bool reussi = ::SetFilePointerEx(f, p, nullptr, FILE_BEGIN) != FALSE;
+  uint8_t* octet = static_cast<uint8_t*>(tampon);
+  while (reussi && octets > 0) {
+    DWORD morceau = static_cast<DWORD>(octets < 0x1000000 ? octets : 0x1000000), n = 0;
+    reussi = (ecriture ? ::WriteFile(f, octet, morceau, &n, nullptr)
+                       : ::ReadFile(f, octet, morceau, &n, nullptr)) &&
+             n == morceau;
+    octet += morceau;
+    octets -= morceau;
+  }
+  ::CloseHandle(f);
+  return reussi;
+}
+
+HandleSimule* handleSimule(HANDLE h) {
+  auto i = active->handles.find(h);
+  return i == active->handles.end() ? nullptr : &i->second;
+}
+
+HANDLE nouveauHandle(const HandleSimule& contenu) {
+  HANDLE h = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  if (h == nullptr) return INVALID_HANDLE_VALUE;
+  active->handles[h] = contenu;
+  return h;
+}
+
+HANDLE echecHandle(DWORD erreur) {
+  ::SetLastError(erreur);
+  return INVALID_HANDLE_VALUE;
+}
+
+// \\.\PHYSICALDRIVEn: the drive number, or -1 for any other name.
+long numeroDisqueNomme(const std::string& nom) {
+  const std::string prefixe = "\\\\.\\physicaldrive";
+  std::string n = minuscules(nom);
+  if (n.rfind(prefixe, 0) != 0 || n.size() == prefixe.size() || n.size() > prefixe.size() + 3) return -1;
+  long v = 0;
+  for (size_t i = prefixe.size(); i < n.size(); ++i) {
+    if (n[i] < '0' || n[i] > '9') return -1;
+    v = v * 10 + (n[i] - '0');
+  }
+  return v;
+}
+
+HANDLE WINAPI simCreateFileA(LPCSTR nom, DWORD acces, DWORD partage, LPSECURITY_ATTRIBUTES s,
+                             DWORD creation, DWORD drapeaux, HANDLE modele) {
+  std::string n = nom ? nom : "";
+  long numero = numeroDisqueNomme(n);
+  bool vwin32 = egalSansCasse(n, "\\\\.\\vwin32");
+  if (numero < 0 && !vwin32) return active->sauvegarde.CreateFileA(nom, acces, partage, s, creation, drapeaux, modele);
+  if (injecte("CreateFileA", n)) return INVALID_HANDLE_VALUE;
+  HandleSimule h;
+  h.chemin = n;
+  if (vwin32) {
+#ifdef _WIN64
+    return echecHandle(ERROR_FILE_NOT_FOUND);
+#else
+    // The device exists only on the 9x family.
+    if (!neufX()) return echecHandle(ERROR_FILE_NOT_FOUND);
+    return nouveauHandle(h);
+#endif
+  }
+  const T_DisqueSimule* d = disqueNumero(static_cast<uint64_t>(numero));
+  if (d == nullptr || neufX() || creation != OPEN_EXISTING) return echecHandle(ERROR_FILE_NOT_FOUND);
+  h.disque = d;
+  h.lecture = (acces & (GENERIC_READ | GENERIC_ALL)) != 0;
+  h.ecriture = (acces & (GENERIC_WRITE | GENERIC_ALL)) != 0;
+  h.sansTampon = (drapeaux & FILE_FLAG_NO_BUFFERING) != 0;
+  if (h.ecriture && d->lectureSeule) return echecHandle(ERROR_ACCESS_DENIED);
+  // A drive in use by the system shares only with those who share all.
+  const DWORD tous = FILE_SHARE_READ | FILE_SHARE_WRITE;
+  if (d->occupe && (partage & tous) != tous) return echecHandle(ERROR_SHARING_VIOLATION);
+  return nouveauHandle(h);
+}
+
+BOOL WINAPI simCloseHandle(HANDLE h) {
+  HandleSimule* s = handleSimule(h);
+  if (s == nullptr) return active->sauvegarde.CloseHandle(h);
+  std::string chemin = s->chemin;
+  active->handles.erase(h);
+  ::CloseHandle(h);
+  if (injecte("CloseHandle", chemin)) return FALSE;
+  return TRUE;
+}
+
+// What a disk without buffering demands: whole sectors at a sector
+// position, from a buffer aligned on the sector size.
+bool requeteDisqueValide(const HandleSimule& h, const void* tampon, DWORD nombre) {
+  uint32_t t = h.disque->tailleSecteur;
+  bool aligne = !h.sansTampon || reinterpret_cast<uintptr_t>(tampon) % t == 0;
+  if (nombre % t != 0 || h.position % t != 0 || !aligne) {
+    ::SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  return true;
+}
+
+BOOL WINAPI simReadFile(HANDLE f, LPVOID tampon, DWORD nombre, LPDWORD lus, LPOVERLAPPED o) {
+  HandleSimule* h = handleSimule(f);
+  if (h == nullptr) return active->sauvegarde.ReadFile(f, tampon, nombre, lus, o);
+  if (lus != nullptr) *lus = 0;
+  if (injecte("ReadFile", h->chemin)) return FALSE;
+  if (h->disque == nullptr || !h->lecture) {
+    ::SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  if (!requeteDisqueValide(*h, tampon, nombre)) return FALSE;
+  const T_DisqueSimule& d = *h->disque;
+  // At the end a read gives what is left, then nothing.
+  uint64_t reste = h->position < d.taille ? d.taille - h->position : 0;
+  DWORD n = static_cast<DWORD>(nombre < reste ? nombre : reste);
+  if (n > 0 && !accesImage(d, false, h->position, tampon, n)) {
+    ::SetLastError(ERROR_READ_FAULT);
+    return FALSE;
+  }
+  h->position += n;
+  if (lus != nullptr) *lus = n;
+  return TRUE;
+}
+
+BOOL WINAPI simWriteFile(HANDLE f, LPCVOID donnees, DWORD nombre, LPDWORD ecrits, LPOVERLAPPED o) {
+  HandleSimule* h = handleSimule(f);
+  if (h == nullptr) return active->sauvegarde.WriteFile(f, donnees, nombre, ecrits, o);
+  if (ecrits != nullptr) *ecrits = 0;
+  if (injecte("WriteFile", h->chemin)) return FALSE;
+  if (h->disque == nullptr || !h->ecriture) {
+    ::SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  if (!requeteDisqueValide(*h, donnees, nombre)) return FALSE;
+  const T_DisqueSimule& d = *h->disque;
+  if (h->position > d.taille || nombre > d.taille - h->position) {
+    ::SetLastError(ERROR_SECTOR_NOT_FOUND);
+    return FALSE;
+  }
+  if (nombre > 0 && !accesImage(d, true, h->position, const_cast<void*>(donnees), nombre)) {
+    ::SetLastError(ERROR_WRITE_FAULT);
+    return FALSE;
+  }
+  h->position += nombre;
+  if (ecrits != nullptr) *ecrits = nombre;
+  return TRUE;
+}
+
+// A new position from a move; false (ERROR_NEGATIVE_SEEK) before the start.
+bool deplacer(HandleSimule* h, int64_t distance, DWORD origine, uint64_t* nouvelle) {
+  int64_t base = origine == FILE_CURRENT ? static_cast<int64_t>(h->position)
+                 : origine == FILE_END   ? static_cast<int64_t>(h->disque ? h->disque->taille : 0)
+                                         : 0;
+  if (origine > FILE_END) {
+    ::SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  if ((distance < 0 && base + distance < 0)) {
+    ::SetLastError(ERROR_NEGATIVE_SEEK);
+    return false;
+  }
+  h->position = static_cast<uint64_t>(base + distance);
+  *nouvelle = h->position;
+  return true;
+}
+
+DWORD WINAPI simSetFilePointer(HANDLE f, LONG bas, PLONG haut, DWORD origine) {
+  HandleSimule* h = handleSimule(f);
+  if (h == nullptr) return active->sauvegarde.SetFilePointer(f, bas, haut, origine);
+  if (injecte("SetFilePointer", h->chemin)) return INVALID_SET_FILE_POINTER;
+  int64_t distance = haut != nullptr ? static_cast<int64_t>((static_cast<uint64_t>(static_cast<uint32_t>(*haut)) << 32) |
+                                                            static_cast<uint32_t>(bas))
+                                     : static_cast<int64_t>(bas);
+  uint64_t nouvelle;
+  if (!deplacer(h, distance, origine, &nouvelle)) return INVALID_SET_FILE_POINTER;
+  if (haut != nullptr) *haut = static_cast<LONG>(nouvelle >> 32);
+  return static_cast<DWORD>(nouvelle);
+}
+
+BOOL WINAPI simSetFilePointerEx(HANDLE f, LARGE_INTEGER distance, PLARGE_INTEGER resultat, DWORD origine) {
+  HandleSimule* h = handleSimule(f);
+  if (h == nullptr) return active->sauvegarde.SetFilePointerEx(f, distance, resultat, origine);
+  if (injecte("SetFilePointerEx", h->chemin)) return FALSE;
+  uint64_t nouvelle;
+  if (!deplacer(h, distance.QuadPart, origine, &nouvelle)) return FALSE;
+  if (resultat != nullptr) resultat->QuadPart = static_cast<LONGLONG>(nouvelle);
+  return TRUE;
+}
+
+BOOL WINAPI simFlushFileBuffers(HANDLE f) {
+  HandleSimule* h = handleSimule(f);
+  if (h == nullptr) return active->sauvegarde.FlushFileBuffers(f);
+  return injecte("FlushFileBuffers", h->chemin) ? FALSE : TRUE;
+}
+
+void WINAPI simSleep(DWORD millisecondes) {
+  ++active->pauses;
+  active->dureePauses += millisecondes;
+}
+
+// The partition style of a drive from its first sector: GPT behind a
+// protective entry, MBR with a boot signature, else raw.
+PARTITION_STYLE styleDisque(const T_DisqueSimule& d, DWORD* signature) {
+  uint8_t s[512];
+  *signature = 0;
+  if (!accesImage(d, false, 0, s, sizeof s) || s[510] != 0x55 || s[511] != 0xAA) return PARTITION_STYLE_RAW;
+  if (s[446 + 4] == 0xEE) return PARTITION_STYLE_GPT;
+  memcpy(signature, s + 440, 4);
+  return PARTITION_STYLE_MBR;
+}
+
+DISK_GEOMETRY geometrieDisque(const T_DisqueSimule& d) {
+  DISK_GEOMETRY g;
+  memset(&g, 0, sizeof g);
+  g.Cylinders.QuadPart = static_cast<LONGLONG>(d.cylindres);
+  g.MediaType = d.amovible ? RemovableMedia : FixedMedia;
+  g.TracksPerCylinder = d.tetes;
+  g.SectorsPerTrack = d.secteurs;
+  g.BytesPerSector = d.tailleSecteur;
+  return g;
+}
+
+BOOL sortieTrop(DWORD erreur) {
+  ::SetLastError(erreur);
+  return FALSE;
+}
+
+// Copies an answer into the caller's output buffer; refuses one too small
+// for the fixed part.
+BOOL rendre(const void* reponse, DWORD taille, DWORD minimum, LPVOID sortie, DWORD tailleSortie,
+            LPDWORD rendus) {
+  if (sortie == nullptr || tailleSortie < minimum) return sortieTrop(ERROR_INSUFFICIENT_BUFFER);
+  DWORD n = taille < tailleSortie ? taille : tailleSortie;
+  memcpy(sortie, reponse, n);
+  if (rendus != nullptr) *rendus = n;
+  return TRUE;
+}
+
+BOOL controleDisque(const HandleSimule& h, DWORD code, LPVOID entree, DWORD tailleEntree,
+                    LPVOID sortie, DWORD tailleSortie, LPDWORD rendus) {
+  const T_DisqueSimule& d = *h.disque;
+  for (const auto& c : codesDisque)
+    if (c.second == code && injecte(c.first, h.chemin)) return FALSE;
+  uint64_t nombreSecteurs = d.taille / d.tailleSecteur;
+  switch (code) {
+    case 0x70000: {  // IOCTL_DISK_GET_DRIVE_GEOMETRY
+      if (d.geometrieRefusee) return sortieTrop(ERROR_INVALID_FUNCTION);
+      DISK_GEOMETRY g = geometrieDisque(d);
+      return rendre(&g, sizeof g, sizeof g, sortie, tailleSortie, rendus);
+    }
+    case 0x700A0: {  // IOCTL_DISK_GET_DRIVE_GEOMETRY_EX, with its two records
+      if (d.geometrieRefusee) return sortieTrop(ERROR_INVALID_FUNCTION);
+      const size_t debutPartition = offsetof(DISK_GEOMETRY_EX, Data);
+      const size_t debutDetection = debutPartition + sizeof(DISK_PARTITION_INFO);
+      uint8_t reponse[debutDetection + sizeof(DISK_DETECTION_INFO)];
+      memset(reponse, 0, sizeof reponse);
+      DISK_GEOMETRY_EX* g = reinterpret_cast<DISK_GEOMETRY_EX*>(reponse);
+      g->Geometry = geometrieDisque(d);
+      g->DiskSize.QuadPart = static_cast<LONGLONG>(d.taille);
+      DISK_PARTITION_INFO p;
+      memset(&p, 0, sizeof p);
+      p.SizeOfPartitionInfo = sizeof p;
+      DWORD signature;
+      p.PartitionStyle = styleDisque(d, &signature);
+      p.Mbr.Signature = signature;
+      memcpy(reponse + debutPartition, &p, sizeof p);
+      DISK_DETECTION_INFO e;
+      memset(&e, 0, sizeof e);
+      e.SizeOfDetectInfo = sizeof e;
+      e.DetectionType = static_cast<DETECTION_TYPE>(d.detection);
+      uint64_t c = d.cylindres < 1024 ? d.cylindres : 1024;
+      if (d.detection == DetectInt13) {
+        e.Int13.DriveSelect = static_cast<WORD>(0x80 + d.numero);
+        e.Int13.MaxCylinders = static_cast<DWORD>(c > 0 ? c - 1 : 0);
+        e.Int13.SectorsPerTrack = static_cast<WORD>(d.secteurs);
+        e.Int13.MaxHeads = static_cast<WORD>(d.tetes > 0 ? d.tetes - 1 : 0);
+        e.Int13.NumberDrives = static_cast<WORD>(active->disques.size());
+      } else if (d.detection == DetectExInt13) {
+        e.ExInt13.ExBufferSize = 30;
+        e.ExInt13.ExFlags = 2;
+        e.ExInt13.ExCylinders = static_cast<DWORD>(d.cylindres);
+        e.ExInt13.ExHeads = d.tetes;
+        e.ExInt13.ExSectorsPerTrack = d.secteurs;
+        e.ExInt13.ExSectorsPerDrive = nombreSecteurs;
+        e.ExInt13.ExSectorSize = static_cast<WORD>(d.tailleSecteur);
+      }
+      memcpy(reponse + debutDetection, &e, sizeof e);
+      return rendre(reponse, sizeof reponse, sizeof(DISK_GEOMETRY_EX), sortie, tailleSortie, rendus);
+    }
+    case 0x7405C: {  // IOCTL_DISK_GET_LENGTH_INFO
+      GET_LENGTH_INFORMATION l;
+      l.Length.QuadPart = static_cast<LONGLONG>(d.taille);
+      return rendre(&l, sizeof l, sizeof l, sortie, tailleSortie, rendus);
+    }
+    case 0x74004: {  // IOCTL_DISK_GET_PARTITION_INFO: the whole disk
+      PARTITION_INFORMATION p;
+      memset(&p, 0, sizeof p);
+      p.PartitionLength.QuadPart = static_cast<LONGLONG>(d.taille);
+      return rendre(&p, sizeof p, sizeof p, sortie, tailleSortie, rendus);
+    }
+    case 0x70048: {  // IOCTL_DISK_GET_PARTITION_INFO_EX
+      PARTITION_INFORMATION_EX p;
+      memset(&p, 0, sizeof p);
+      DWORD signature;
+      p.PartitionStyle = styleDisque(d, &signature);
+      p.PartitionLength.QuadPart = static_cast<LONGLONG>(d.taille);
+      return rendre(&p, sizeof p, sizeof p, sortie, tailleSortie, rendus);
+    }
+    case 0x70140:  // IOCTL_DISK_UPDATE_PROPERTIES
+      if (rendus != nullptr) *rendus = 0;
+      return TRUE;
+    case 0x2D1080: {  // IOCTL_STORAGE_GET_DEVICE_NUMBER
+      STORAGE_DEVICE_NUMBER n;
+      n.DeviceType = FILE_DEVICE_DISK;
+      n.DeviceNumber = d.numero;
+      n.PartitionNumber = 0;
+      return rendre(&n, sizeof n, sizeof n, sortie, tailleSortie, rendus);
+    }
+    case 0x2D1400: {  // IOCTL_STORAGE_QUERY_PROPERTY: the access alignment, from Vista on
+      if (entree == nullptr || tailleEntree < 8) return sortieTrop(ERROR_INVALID_PARAMETER);
+      const Version* v = active->version;
+      if (v != nullptr && v->majeur < 6) return sortieTrop(ERROR_INVALID_FUNCTION);
+      STORAGE_PROPERTY_QUERY q;
+      memset(&q, 0, sizeof q);
+      memcpy(&q, entree, tailleEntree < sizeof q ? tailleEntree : sizeof q);
+      if (q.PropertyId != StorageAccessAlignmentProperty) return sortieTrop(ERROR_NOT_SUPPORTED);
+      if (q.QueryType == PropertyExistsQuery) return TRUE;
+      if (q.QueryType != PropertyStandardQuery) return sortieTrop(ERROR_INVALID_PARAMETER);
+      STORAGE_ACCESS_ALIGNMENT_DESCRIPTOR a;
+      memset(&a, 0, sizeof a);
+      a.Version = a.Size = sizeof a;
+      a.BytesPerCacheLine = 64;
+      a.BytesPerLogicalSector = d.tailleSecteur;
+      a.BytesPerPhysicalSector = d.tailleSecteurPhysique ? d.tailleSecteurPhysique : d.tailleSecteur;
+      return rendre(&a, sizeof a, 8, sortie, tailleSortie, rendus);
+    }
+    default:
+      return sortieTrop(ERROR_INVALID_FUNCTION);
+  }
+}
+
+#ifndef _WIN64
+// ---------------------------------------------------------------- the VWIN32 device
+
+// BIOS and DOS answers: carry and status (AH for the BIOS, AX for DOS).
+void reussirBios(DIOC_REGISTERS_SIMULES* r) {
+  r->Flags &= ~1u;
+  r->EAX &= ~0xFF00u;
+}
+void echouerBios(DIOC_REGISTERS_SIMULES* r, uint8_t statut) {
+  r->Flags |= 1u;
+  r->EAX = (r->EAX & ~0xFF00u) | (static_cast<uint32_t>(statut) << 8);
+}
+void echouerDos(DIOC_REGISTERS_SIMULES* r, uint16_t code) {
+  r->Flags |= 1u;
+  r->EAX = (r->EAX & 0xFFFF0000u) | code;
+}
+
+void* adresse(uint32_t lineaire) { return reinterpret_cast<void*>(static_cast<uintptr_t>(lineaire)); }
+
+// A fail directive on a BIOS or DOS function: its error becomes the status.
+bool refusInterruption(const std::string& nom, const std::string& cible, uint32_t* code) {
+  if (!injecte(nom.c_str(), cible)) return false;
+  *code = ::GetLastError();
+  ::SetLastError(0);
+  return true;
+}
+
+// The CHS the BIOS reports: at most 1024 cylinders, 256 heads, 63 sectors.
+struct CHSBios {
+  uint32_t cylindres, tetes, secteurs;
+};
+bool chsBios(const T_DisqueSimule& d, CHSBios* g) {
+  if (d.geometrieRefusee || d.tetes == 0 || d.secteurs == 0 || d.cylindres == 0) return false;
+  g->cylindres = static_cast<uint32_t>(d.cylindres < 1024 ? d.cylindres : 1024);
+  g->tetes = d.tetes < 256 ? d.tetes : 256;
+  g->secteurs = d.secteurs < 63 ? d.secteurs : 63;
+  return true;
+}
+
+#pragma pack(push, 1)
+struct PaquetSimule {
+  uint8_t taille, reserve;
+  uint16_t nombre, decalage, segment;
+  uint64_t premier;
+};
+struct ParametresSimules {
+  uint16_t taille, drapeaux;
+  uint32_t cylindres, tetes, secteurs;
+  uint64_t total;
+  uint16_t octetsParSecteur;
+};
+struct DiskioSimule {
+  uint32_t premier;
+  uint16_t nombre;
+  uint32_t tampon;
+};
+#pragma pack(pop)
+
+void int13(DIOC_REGISTERS_SIMULES* r) {
+  uint8_t fonction = static_cast<uint8_t>(r->EAX >> 8), al = static_cast<uint8_t>(r->EAX);
+  uint8_t lecteur = static_cast<uint8_t>(r->EDX);
+  const T_DisqueSimule* d = lecteur >= 0x80 ? disqueNumero(lecteur - 0x80u) : nullptr;
+  char nom[16], cible[8];
+  snprintf(nom, sizeof nom, "INT13_%02X", fonction);
+  snprintf(cible, sizeof cible, "0x%02x", lecteur);
+  uint32_t code;
+  if (refusInterruption(nom, cible, &code)) {
+    // A refused transfer moved nothing, and says so in its packet.
+    if (fonction >= 0x42 && fonction <= 0x44 && r->ESI != 0)
+      static_cast<PaquetSimule*>(adresse(r->ESI))->nombre = 0;
+    return echouerBios(r, static_cast<uint8_t>(code));
+  }
+  const uint8_t INVALIDE = 0x01, PROTEGE = 0x03, INTROUVABLE = 0x04;
+  if (d == nullptr) return echouerBios(r, INVALIDE);
+  uint64_t nombreSecteurs = d->taille / d->tailleSecteur;
+  CHSBios g;
+  switch (fonction) {
+    case 0x00: return reussirBios(r);
+    case 0x08:
+      if (!chsBios(*d, &g)) return echouerBios(r, INVALIDE);
+      r->ECX = ((g.cylindres - 1) & 0xFF) << 8 | (((g.cylindres - 1) >> 2) & 0xC0) | g.secteurs;
+      r->EDX = (g.tetes - 1) << 8 | static_cast<uint32_t>(active->disques.size());
+      return reussirBios(r);
+    case 0x15:
+      r->EAX = (r->EAX & ~0xFF00u) | 0x0300;
+      r->ECX = static_cast<uint32_t>(nombreSecteurs >> 16) & 0xFFFF;
+      r->EDX = static_cast<uint32_t>(nombreSecteurs) & 0xFFFF;
+      r->Flags &= ~1u;
+      return;
+    case 0x02:
+    case 0x03:
+    case 0x04: {
+      if (!chsBios(*d, &g) || al == 0) return echouerBios(r, INVALIDE);
+      uint32_t secteur = r->ECX & 0x3F, tete = (r->EDX >> 8) & 0xFF;
+      uint32_t cylindre = ((r->ECX >> 8) & 0xFF) | ((r->ECX & 0xC0) << 2);
+      if (secteur == 0 || secteur > g.secteurs || tete >= g.tetes || cylindre >= g.cylindres)
+        return echouerBios(r, INTROUVABLE);
+      uint64_t lba = (static_cast<uint64_t>(cylindre) * g.tetes + tete) * g.secteurs + secteur - 1;
+      if (lba + al > nombreSecteurs) return echouerBios(r, INTROUVABLE);
+      if (fonction == 0x03 && d->lectureSeule) return echouerBios(r, PROTEGE);
+      if (fonction != 0x04 &&
+          !accesImage(*d, fonction == 0x03, lba * d->tailleSecteur, adresse(r->EBX),
+                      static_cast<uint64_t>(al) * d->tailleSecteur))
+        return echouerBios(r, 0x20);
+      return reussirBios(r);
+    }
+    default: break;
+  }
+  if (d->sansExtensions) return echouerBios(r, INVALIDE);
+  switch (fonction) {
+    case 0x41:
+      if ((r->EBX & 0xFFFF) != 0x55AA) return echouerBios(r, INVALIDE);
+      r->EBX = (r->EBX & 0xFFFF0000u) | 0xAA55;
+      r->ECX = 0x0001;
+      reussirBios(r);
+      r->EAX |= 0x2100;
+      return;
+    case 0x42:
+    case 0x43:
+    case 0x44: {
+      PaquetSimule* p = static_cast<PaquetSimule*>(adresse(r->ESI));
+      if (p == nullptr || p->taille < 16 || p->nombre > 127) return echouerBios(r, INVALIDE);
+      uint32_t n = p->nombre;
+      p->nombre = 0;
+      if (p->premier > nombreSecteurs || n > nombreSecteurs - p->premier) return echouerBios(r, INTROUVABLE);
+      if (fonction == 0x43 && d->lectureSeule) return echouerBios(r, PROTEGE);
+      if (d->sansVerification && (fonction == 0x44 || (fonction == 0x43 && al == 2)))
+        return echouerBios(r, INVALIDE);
+      void* tampon = adresse(static_cast<uint32_t>(p->segment) << 16 | p->decalage);
+      if (fonction != 0x44 && n > 0 &&
+          !accesImage(*d, fonction == 0x43, p->premier * d->tailleSecteur, tampon,
+                      static_cast<uint64_t>(n) * d->tailleSecteur))
+        return echouerBios(r, 0x20);
+      p->nombre = static_cast<uint16_t>(n);
+      return reussirBios(r);
+    }
+    case 0x48: {
+      ParametresSimules* p = static_cast<ParametresSimules*>(adresse(r->ESI));
+      if (p == nullptr || p->taille < 26) return echouerBios(r, INVALIDE);
+      memset(p, 0, sizeof *p);
+      p->taille = 26;
+      if (!d->geometrieRefusee) {
+        p->drapeaux = 2;  // the CHS fields are valid
+        p->cylindres = static_cast<uint32_t>(d->cylindres);
+        p->tetes = d->tetes;
+        p->secteurs = d->secteurs;
+      }
+      p->total = nombreSecteurs;
+      p->octetsParSecteur = static_cast<uint16_t>(d->tailleSecteur);
+      return reussirBios(r);
+    }
+    default: return echouerBios(r, INVALIDE);
+  }
+}
+
+const T_VolumeSimule* volumeLettre(char lettre) {
+  for (const T_VolumeSimule& v : active->volumes)
+    if (v.lettre == lettre) return &v;
+  return nullptr;
+}
+
+// Sectors of a volume (in its drive's sectors); false when outside it.
+bool accesVolume(const T_VolumeSimule& v, bool ecriture, uint64_t premier, uint64_t nombre, void* tampon) {
+  const T_DisqueSimule* d = disqueNumero(v.disque);
+  uint64_t t = d->tailleSecteur, secteurs = v.taille / t;
+  if (premier > secteurs || nombre > secteurs - premier) return false;
+  return accesImage(*d, ecriture, v.decalage + premier * t, tampon, nombre * t);
+}
+
+bool fat32(const T_VolumeSimule& v) {
+  uint8_t s[512];
+  return accesVolume(v, false, 0, 1, s) && s[0x16] == 0 && s[0x17] == 0 && (s[0x0B] | s[0x0C]) != 0;
+}
+
+// int 21h through VWIN32_DIOC_DOS_IOCTL: drive letter numbers from 1 (A:).
+void ioctl21(DIOC_REGISTERS_SIMULES* r) {
+  uint16_t ax = static_cast<uint16_t>(r->EAX);
+  uint8_t bl = static_cast<uint8_t>(r->EBX), cl = static_cast<uint8_t>(r->ECX);
+  uint8_t ch = static_cast<uint8_t>(r->ECX >> 8);
+  bool physique = ax == 0x440D && (cl == 0x4B || cl == 0x6B);
+  char lettre = static_cast<char>(bl == 0 ? 'C' : '@' + bl);
+  std::string cible = physique ? "" : std::string(1, lettre);
+  if (physique) {
+    char t[8];
+    snprintf(t, sizeof t, "0x%02x", bl);
+    cible = t;
+  }
+  char nom[24];
+  snprintf(nom, sizeof nom, "INT21_%04X", ax);
+  uint32_t code;
+  if (refusInterruption(nom, cible, &code)) return echouerDos(r, static_cast<uint16_t>(code));
+  if (ax == 0x440D) {
+    snprintf(nom, sizeof nom, "INT21_440D_%02X", cl);
+    if (refusInterruption(nom, cible, &code)) return echouerDos(r, static_cast<uint16_t>(code));
+  }
+  const uint16_t INVALIDE = 0x01, LECTEUR_INVALIDE = 0x0F, REFUSE = 0x05, PLUS_DE_FICHIERS = 0x12;
+  r->Flags &= ~1u;
+  if (physique) {
+    const T_DisqueSimule* d = bl >= 0x80 ? disqueNumero(bl - 0x80u) : nullptr;
+    if (d == nullptr) return echouerDos(r, LECTEUR_INVALIDE);
+    if (cl == 0x4B && d->occupe) return echouerDos(r, REFUSE);
+    return;
+  }
+  const T_VolumeSimule* v = volumeLettre(lettre);
+  if (v == nullptr) return echouerDos(r, LECTEUR_INVALIDE);
+  switch (ax) {
+    case 0x4409:
+      r->EDX = v->type == "remote" ? 0x1000 : 0;
+      return;
+    case 0x440E:
+    case 0x440F:
+      r->EAX &= 0xFFFFFF00u;  // one letter for the drive
+      return;
+    case 0x440D: break;
+    default: return echouerDos(r, INVALIDE);
+  }
+  if (ch != 0x08 && ch != 0x48) return echouerDos(r, INVALIDE);
+  switch (cl) {
+    case 0x4A:
+      if (v->occupe) return echouerDos(r, REFUSE);
+      return;
+    case 0x6A: return;
+    case 0x6D: {
+      // An in-use volume holds the swap file open.
+      char* tampon = static_cast<char*>(adresse(r->EDX));
+      if (!v->occupe || (r->ESI & 0xFFFF) != 0) return echouerDos(r, PLUS_DE_FICHIERS);
+      snprintf(tampon, 16, "%c:\\WIN386.SWP", v->lettre);
+      return;
+    }
+    case 0x60: {
+      uint8_t secteur[512];
+      if (!accesVolume(*v, false, 0, 1, secteur)) return echouerDos(r, 0x1F);
+      bool grand = fat32(*v);
+      if (ch == 0x08 && grand) return echouerDos(r, INVALIDE);
+      uint8_t* bloc = static_cast<uint8_t*>(adresse(r->EDX));
+      const T_DisqueSimule* d = disqueNumero(v->disque);
+      bool fixe = v->type == "fixed" || v->type == "ramdisk";
+      bloc[1] = fixe ? 5 : 7;
+      bloc[2] = fixe ? 1 : 0;
+      bloc[3] = 0;
+      uint64_t piste = static_cast<uint64_t>(d->tetes) * d->secteurs * d->tailleSecteur;
+      uint64_t c = piste ? v->taille / piste : 0;
+      uint16_t cylindres = static_cast<uint16_t>(c < 0xFFFF ? c : 0xFFFF);
+      memcpy(bloc + 4, &cylindres, 2);
+      bloc[6] = 0;
+      // The boot sector's parameter block, with the FAT32 fields in category 48h.
+      memcpy(bloc + 7, secteur + 0x0B, ch == 0x48 ? 53 : 31);
+      return;
+    }
+    default: return echouerDos(r, INVALIDE);
+  }
+}
+
+// Absolute volume transfers: int 25h/26h (registers or a DISKIO packet) and
+// int 21h AX=7305h. Large and FAT32 volumes refuse the forms that cannot
+// reach them with 0207h.
+void absolu(DIOC_REGISTERS_SIMULES* r, bool ecriture, bool etendu) {
+  char lettre;
+  std::string nom;
+  if (etendu) {
+    lettre = static_cast<char>('@' + (r->EDX & 0xFF));
+    nom = "INT21_7305";
+  } else {
+    lettre = static_cast<char>('A' + (r->EAX & 0xFF));
+    nom = ecriture ? "INT26" : "INT25";
+  }
+  uint32_t code;
+  if (refusInterruption(nom, std::string(1, lettre), &code)) return echouerDos(r, static_cast<uint16_t>(code));
+  r->Flags &= ~1u;
+  const T_VolumeSimule* v = volumeLettre(lettre);
+  if (etendu && (r->EAX & 0xFFFF) != 0x7305) return echouerDos(r, 0x01);
+  if (v == nullptr) return echouerDos(r, etendu ? 0x0F : 0x0201);
+  const T_DisqueSimule* d = disqueNumero(v->disque);
+  bool paquet = etendu || r->ECX == 0xFFFFFFFFu;
+  uint64_t premier, nombre;
+  void* tampon;
+  if (paquet) {
+    const DiskioSimule* p = static_cast<const DiskioSimule*>(adresse(r->EBX));
+    premier = p->premier;
+    nombre = p->nombre;
+    tampon = adresse(p->tampon);
+    if (etendu) ecriture = (r->ESI & 1) != 0;
+  } else {
+    premier = r->EDX & 0xFFFF;
+    nombre = r->ECX & 0xFFFF;
+    tampon = adresse(r->EBX);
+  }
+  bool grand = fat32(*v) || (!paquet && v->taille / d->tailleSecteur > 0xFFFF);
+  if (!etendu && grand) return echouerDos(r, 0x0207);
+  if (ecriture && d->lectureSeule) return echouerDos(r, etendu ? 0x13 : 0x0300);
+  if (!accesVolume(*v, ecriture, premier, nombre, tampon)) return echouerDos(r, etendu ? 0x1B : 0x0408);
+}
+
+BOOL controleVwin32(DWORD code, LPVOID entree, DWORD tailleEntree, LPVOID sortie, DWORD tailleSortie,
+                    LPDWORD rendus) {
+  for (const auto& c : codesVwin32)
+    if (c.second == code && injecte(c.first, "\\\\.\\vwin32")) return FALSE;
+  DIOC_REGISTERS_SIMULES r;
+  if (entree == nullptr || sortie == nullptr || tailleEntree < sizeof r || tailleSortie < sizeof r)
+    return sortieTrop(ERROR_INVALID_PARAMETER);
+  memcpy(&r, entree, sizeof r);
+  switch (code) {
+    case 4: int13(&r); break;
+    case 1: ioctl21(&r); break;
+    case 6: absolu(&r, false, true); break;
+    case 2: absolu(&r, false, false); break;
+    case 3: absolu(&r, true, false); break;
+    default: return sortieTrop(ERROR_INVALID_FUNCTION);
+  }
+  memcpy(sortie, &r, sizeof r);
+  if (rendus != nullptr) *rendus = sizeof r;
+  return TRUE;
+}
+#endif
+
+BOOL WINAPI simDeviceIoControl(HANDLE f, DWORD code, LPVOID entree, DWORD tailleEntree, LPVOID sortie,
+                               DWORD tailleSortie, LPDWORD rendus, LPOVERLAPPED o) {
+  HandleSimule* h = handleSimule(f);
+  if (h == nullptr)
+    return active->sauvegarde.DeviceIoControl(f, code, entree, tailleEntree, sortie, tailleSortie, rendus, o);
+  if (rendus != nullptr) *rendus = 0;
+  if (injecte("DeviceIoControl", h->chemin)) return FALSE;
+  if (h->disque != nullptr) return controleDisque(*h, code, entree, tailleEntree, sortie, tailleSortie, rendus);
+#ifndef _WIN64
+  return controleVwin32(code, entree, tailleEntree, sortie, tailleSortie, rendus);
+#else
+  return sortieTrop(ERROR_INVALID_FUNCTION);
+#endif
+}
+
 void brancher(T_AppelsWindows& a) {
   a.GetVersionExA = simGetVersionExA;
   a.LoadLibraryA = simLoadLibraryA;
@@ -450,6 +1195,15 @@ void brancher(T_AppelsWindows& a) {
   a.SetClipboardData = simSetClipboardData;
   a.CloseClipboard = simCloseClipboard;
   a.MessageBoxA = simMessageBoxA;
+  a.CreateFileA = simCreateFileA;
+  a.CloseHandle = simCloseHandle;
+  a.ReadFile = simReadFile;
+  a.WriteFile = simWriteFile;
+  a.SetFilePointer = simSetFilePointer;
+  a.SetFilePointerEx = simSetFilePointerEx;
+  a.FlushFileBuffers = simFlushFileBuffers;
+  a.DeviceIoControl = simDeviceIoControl;
+  a.Sleep = simSleep;
 }
 
 // ---------------------------------------------------------------- loading
@@ -586,6 +1340,15 @@ class Chargeur {
       } else if (o.rfind("geo=", 0) == 0) {
         if (!geometrie(valeur, &d)) return refus("bad " + o + " (CYLINDERS/HEADS/SECTORS)");
         geoDonnee = true;
+      } else if (o.rfind("pssz=", 0) == 0) {
+        if (!lireNombreMachine(valeur, &v) || v == 0 || v > 0x7FFFFFFF) return refus("bad " + o);
+        d.tailleSecteurPhysique = static_cast<uint32_t>(v);
+      } else if (o == "detect=none" || o == "detect=int13" || o == "detect=exint13") {
+        d.detection = o == "detect=none" ? 0 : o == "detect=int13" ? 1 : 2;
+      } else if (o == "noext") {
+        d.sansExtensions = true;
+      } else if (o == "noverify") {
+        d.sansVerification = true;
       } else if (o == "removable") {
         d.amovible = true;
       } else if (o == "busy") {
@@ -689,7 +1452,11 @@ class Chargeur {
     if (m.size() < 4) return refus("fail FUNCTION PATH ERROR [after=N] [count=N]");
     Echec e;
     e.fonction = m[1];
-    if (!fonctionsEchec.count(e.fonction) && !fonctionEchecVolume(e.fonction))
+    bool code = false;
+    for (const auto& c : codesDisque) code = code || e.fonction == c.first;
+    for (const auto& c : codesVwin32) code = code || e.fonction == c.first;
+    if (!fonctionsEchec.count(e.fonction) && !code && !fonctionInterruption(e.fonction) &&
+        !fonctionEchecVolume(e.fonction))
       return refus("unknown function " + e.fonction);
     e.chemin = m[2];
     if (!lireErreur(m[3], &e.erreur)) return refus("bad error " + m[3]);
@@ -774,6 +1541,7 @@ void retirerMachine() {
   if (active == nullptr) return;
   appelsWindows = active->sauvegarde;
   retirerVolumes();
+  for (const auto& h : active->handles) ::CloseHandle(h.first);
   if (active->pressePapier != nullptr) ::GlobalFree(active->pressePapier);
   DeleteCriticalSection(&active->verrou);
   delete active;
@@ -786,6 +1554,8 @@ const std::vector<T_DisqueSimule>& disquesSimules() { return active ? active->di
 const std::vector<T_VolumeSimule>& volumesSimules() { return active ? active->volumes : aucunVolume; }
 bool administrateurSimule() { return active == nullptr || active->administrateur; }
 bool consoleSimulee() { return active == nullptr || active->console; }
+unsigned nombrePausesSimulees() { return active ? active->pauses : 0; }
+uint64_t dureePausesSimulees() { return active ? active->dureePauses : 0; }
 const std::string& racineMachine() { return active ? active->racine : aucuneRacine; }
 
 MachineTemporaire::MachineTemporaire() {

@@ -27,6 +27,10 @@ struct T_DisqueSimule {
   uint64_t cylindres = 0;
   uint32_t tetes = 255, secteurs = 63;
   bool amovible = false, occupe = false, lectureSeule = false;
+  uint32_t tailleSecteurPhysique = 0;  // pssz=; 0: the sector size
+  int detection = 0;                   // detect=: 0 none, 1 int13, 2 exint13
+  bool sansExtensions = false;         // noext: a CHS-only BIOS
+  bool sansVerification = false;       // noverify: no write-verify in the BIOS
 };
 struct T_VolumeSimule {
   char lettre = 'C';                  // 0: a volume without a drive letter
@@ -50,6 +54,9 @@ const std::vector<T_VolumeSimule>& volumesSimules();
 // admin and console directives (defaults: yes and yes).
 bool administrateurSimule();
 bool consoleSimulee();
+// The pauses (Sleep) asked since the machine was installed; none is slept.
+unsigned nombrePausesSimulees();
+uint64_t dureePausesSimulees();
 // The machine's folder as a Windows path, with no trailing separator.
 const std::string& racineMachine();
 

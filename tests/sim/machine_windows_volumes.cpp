@@ -468,7 +468,11 @@ BOOL WINAPI simDeviceIoControl(HANDLE h, DWORD code, LPVOID entree, DWORD taille
   }
 }
 
-void WINAPI simSleep(DWORD millisecondes) { journal("sleep " + std::to_string(millisecondes)); }
+// Logged; never waited for, even below a simulation that does not have it.
+void WINAPI simSleep(DWORD millisecondes) {
+  journal("sleep " + std::to_string(millisecondes));
+  if (etat->suivant.Sleep != T_AppelsWindows().Sleep) etat->suivant.Sleep(millisecondes);
+}
 
 // The system's own table; an injected failure takes FormatMessageA first.
 DWORD WINAPI simFormatMessageA(DWORD drapeaux, LPCVOID source, DWORD message, DWORD langue,

@@ -1,0 +1,96 @@
+// The 9x road of the locks, drive letters and the open-file list, through
+// the DOS calls of the simulated VWIN32 device. i686 only, and run only
+// where the 32-bit wine is installed (wine has no 9x family of its own).
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+#include "platform/windows/appels_windows.h"
+#include "platform/windows/erreurs_systeme.h"
+#include "platform/windows/lecteurs.h"
+#include "platform/windows/lock_manager.h"
+#include "platform/windows/vwin32.h"
+#include "sim/machine_windows.h"
+#include "support/enfant.h"
+
+namespace {
+
+#ifndef _WIN64
+
+// Runs the body on a Windows 98 machine with drive 0 and two volumes (D
+// busy), in a child; its output and status.
+ResultatEnfant sur98(const std::string& lignes, void (*corps)()) {
+  return executerEnfant([lignes, corps] {
+    MachineTemporaire m;
+    m.image("d.img", 64 << 20);
+    m.machine("windows 98\ndrive 0 d.img\nvolume C 0 1M 16M\nvolume D 0 20M 8M busy\n" + lignes);
+    if (!m.installer()) {
+      printf("machine: %s\n", m.erreur().c_str());
+      return;
+    }
+    ouvrirVwin32();
+    corps();
+    printf("[%s]", m.lire("volumes.log").c_str());
+  });
+}
+
+TEST(Verrous9x, LettresVerrouilleesParLesAppelsDOS) {
+  ResultatEnfant r = sur98("", [] {
+    T_AccesDisque cle;
+    bool f32, lectureSeule;
+    const char* a = LockManager::lockVolume('C', &cle, &f32, &lectureSeule);
+    const char* b = LockManager::lockVolume('C', &cle, &f32, &lectureSeule);
+    printf("%d %d %llx %d %d %u\n", a == nullptr, b == nullptr,
+           static_cast<unsigned long long>(cle.lecteur), cle.handle == INVALID_HANDLE_VALUE, f32,
+           static_cast<unsigned>(LockManager::volumeLocks()[0].count));
+    LockManager::unlockVolumeLetter('C');
+    LockManager::unlockVolumeLetter('C');
+    const char* d = LockManager::lockVolume('D', &cle, &f32, &lectureSeule);
+    DWORD erreur = appelsWindows.GetLastError();
+    printf("%d %lu %u\n", d == MESSAGE_ECHEC_VERROU, erreur,
+           static_cast<unsigned>(LockManager::volumeLocks().count()));
+    memoriserErreurDOS();
+    afficherErreurSysteme();
+    afficherFichiersOuverts('D', d);
+    afficherFichiersOuverts('C', d);
+  });
+  EXPECT_EQ(r.statut, 0);
+  EXPECT_EQ(r.sortie,
+            "1 1 43 1 1 2\n"
+            "1 5 0\n"
+            "Error number: 5.\nError message: access denied.\n"
+            "List of opened files:\nD:\\WIN386.SWP\n"
+            "List of opened files:\n"
+            "[]");
+}
+
+TEST(Verrous9x, VerrouPhysique) {
+  ResultatEnfant r = sur98("drive 1 d.img busy\n", [] {
+    T_AccesDisque disque = {0x80, INVALID_HANDLE_VALUE};
+    T_AccesDisque occupe = {0x81, INVALID_HANDLE_VALUE};
+    printf("%d ", LockManager::lockPhysical(&disque, true) == nullptr);
+    printf("%d ", LockManager::lockPhysical(&disque, true) == nullptr);
+    printf("%u ", static_cast<unsigned>(LockManager::physicalLocks()[0].count));
+    printf("%d ", LockManager::lockPhysical(&occupe, false) == MESSAGE_ECHEC_VERROU);
+    LockManager::unlockPhysical(&disque);
+    LockManager::unlockPhysical(&disque);
+    printf("%u\n", static_cast<unsigned>(LockManager::physicalLocks().count()));
+  });
+  EXPECT_EQ(r.sortie, "1 1 2 1 0\n[]");
+}
+
+TEST(Verrous9x, Lettres) {
+  ResultatEnfant r = sur98("", [] {
+    bool amovible = true;
+    printf("%d %d ", verifierLettreLecteur('c', &amovible), amovible);
+    printf("%d ", estLettreRemappee('C'));
+    printf("%d\n", errno);
+  });
+  EXPECT_EQ(r.sortie, "1 0 0 19\n[]");
+}
+
+#endif
+
+}  // namespace
