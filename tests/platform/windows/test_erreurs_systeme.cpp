@@ -11,6 +11,7 @@
 #include "platform/windows/appels_windows.h"
 #include "platform/windows/erreurs_systeme.h"
 #include "platform/windows/lock_manager.h"
+#include "platform/windows/vwin32.h"
 #include "sim/machine_windows.h"
 #include "support/enfant.h"
 #include "support/flux_rediriges.h"
@@ -169,6 +170,7 @@ TEST(ErreursSysteme, TextesDOSSur9x) {
     MachineTemporaire m;
     m.machine("windows 98\n");
     if (!m.installer()) return;
+    ouvrirVwin32();
     fixerErreurDOS(5);
     afficherErreurSysteme();
     fixerErreurDOS(0x20);

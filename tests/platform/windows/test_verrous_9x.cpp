@@ -5,8 +5,10 @@
 
 #include <windows.h>
 
+#include <cerrno>
 #include <string>
 
+#include "core/format.h"
 #include "platform/windows/appels_windows.h"
 #include "platform/windows/erreurs_systeme.h"
 #include "platform/windows/lecteurs.h"
@@ -27,12 +29,12 @@ ResultatEnfant sur98(const std::string& lignes, void (*corps)()) {
     m.image("d.img", 64 << 20);
     m.machine("windows 98\ndrive 0 d.img\nvolume C 0 1M 16M\nvolume D 0 20M 8M busy\n" + lignes);
     if (!m.installer()) {
-      printf("machine: %s\n", m.erreur().c_str());
+      afficherMessage("machine: %s\n", m.erreur().c_str());
       return;
     }
     ouvrirVwin32();
     corps();
-    printf("[%s]", m.lire("volumes.log").c_str());
+    afficherMessage("[%s]", m.lire("volumes.log").c_str());
   });
 }
 
@@ -42,16 +44,15 @@ TEST(Verrous9x, LettresVerrouilleesParLesAppelsDOS) {
     bool f32, lectureSeule;
     const char* a = LockManager::lockVolume('C', &cle, &f32, &lectureSeule);
     const char* b = LockManager::lockVolume('C', &cle, &f32, &lectureSeule);
-    printf("%d %d %llx %d %d %u\n", a == nullptr, b == nullptr,
-           static_cast<unsigned long long>(cle.lecteur), cle.handle == INVALID_HANDLE_VALUE, f32,
-           static_cast<unsigned>(LockManager::volumeLocks()[0].count));
+    afficherMessage("%d %d %x %d %d %u\n", a == nullptr, b == nullptr,
+                    static_cast<unsigned>(cle.lecteur), cle.handle == INVALID_HANDLE_VALUE, f32,
+                    static_cast<unsigned>(LockManager::volumeLocks()[0].count));
     LockManager::unlockVolumeLetter('C');
     LockManager::unlockVolumeLetter('C');
     const char* d = LockManager::lockVolume('D', &cle, &f32, &lectureSeule);
-    DWORD erreur = appelsWindows.GetLastError();
-    printf("%d %lu %u\n", d == MESSAGE_ECHEC_VERROU, erreur,
-           static_cast<unsigned>(LockManager::volumeLocks().count()));
     memoriserErreurDOS();
+    afficherMessage("%d %u %u\n", d == MESSAGE_ECHEC_VERROU, static_cast<unsigned>(erreurSysteme()),
+                    static_cast<unsigned>(LockManager::volumeLocks().count()));
     afficherErreurSysteme();
     afficherFichiersOuverts('D', d);
     afficherFichiersOuverts('C', d);
@@ -70,13 +71,13 @@ TEST(Verrous9x, VerrouPhysique) {
   ResultatEnfant r = sur98("drive 1 d.img busy\n", [] {
     T_AccesDisque disque = {0x80, INVALID_HANDLE_VALUE};
     T_AccesDisque occupe = {0x81, INVALID_HANDLE_VALUE};
-    printf("%d ", LockManager::lockPhysical(&disque, true) == nullptr);
-    printf("%d ", LockManager::lockPhysical(&disque, true) == nullptr);
-    printf("%u ", static_cast<unsigned>(LockManager::physicalLocks()[0].count));
-    printf("%d ", LockManager::lockPhysical(&occupe, false) == MESSAGE_ECHEC_VERROU);
+    afficherMessage("%d ", LockManager::lockPhysical(&disque, true) == nullptr);
+    afficherMessage("%d ", LockManager::lockPhysical(&disque, true) == nullptr);
+    afficherMessage("%u ", static_cast<unsigned>(LockManager::physicalLocks()[0].count));
+    afficherMessage("%d ", LockManager::lockPhysical(&occupe, false) == MESSAGE_ECHEC_VERROU);
     LockManager::unlockPhysical(&disque);
     LockManager::unlockPhysical(&disque);
-    printf("%u\n", static_cast<unsigned>(LockManager::physicalLocks().count()));
+    afficherMessage("%u\n", static_cast<unsigned>(LockManager::physicalLocks().count()));
   });
   EXPECT_EQ(r.sortie, "1 1 2 1 0\n[]");
 }
@@ -84,9 +85,9 @@ TEST(Verrous9x, VerrouPhysique) {
 TEST(Verrous9x, Lettres) {
   ResultatEnfant r = sur98("", [] {
     bool amovible = true;
-    printf("%d %d ", verifierLettreLecteur('c', &amovible), amovible);
-    printf("%d ", estLettreRemappee('C'));
-    printf("%d\n", errno);
+    afficherMessage("%d %d ", verifierLettreLecteur('c', &amovible), amovible);
+    afficherMessage("%d ", estLettreRemappee('C'));
+    afficherMessage("%d\n", errno);
   });
   EXPECT_EQ(r.sortie, "1 0 0 19\n[]");
 }
