@@ -67,6 +67,26 @@ TEST(Verrous9x, LettresVerrouilleesParLesAppelsDOS) {
             "[]");
 }
 
+// The 08h form when the FAT32 one is refused; a refused second call gives
+// the first lock back and leaves no entry.
+TEST(Verrous9x, FormesDesAppelsDeVerrou) {
+  ResultatEnfant r = sur98(
+      "volume E 0 30M 8M\nfail INT21_440D_4A E 1 count=1\n"
+      "volume F 0 40M 8M\nfail INT21_440D_4A F 5 after=1 count=1\n",
+      [] {
+        T_AccesDisque cle;
+        bool f32 = true, lectureSeule;
+        const char* e = LockManager::lockVolume('E', &cle, &f32, &lectureSeule);
+        afficherMessage("%d %d %u\n", e == nullptr, f32,
+                        static_cast<unsigned>(LockManager::volumeLocks().count()));
+        const char* f = LockManager::lockVolume('F', &cle, &f32, &lectureSeule);
+        memoriserErreurDOS();
+        afficherMessage("%d %u %u\n", f == MESSAGE_ECHEC_VERROU, static_cast<unsigned>(erreurSysteme()),
+                        static_cast<unsigned>(LockManager::volumeLocks().count()));
+      });
+  EXPECT_EQ(r.sortie, "1 0 1\n1 5 1\n[]");
+}
+
 TEST(Verrous9x, VerrouPhysique) {
   ResultatEnfant r = sur98("drive 1 d.img busy\n", [] {
     T_AccesDisque disque = {0x80, INVALID_HANDLE_VALUE};
