@@ -254,7 +254,7 @@ void LockManager::unlockVolume(const T_AccesDisque* key) { unlockVolumeIndex(fin
 size_t LockManager::findLogicalPath(const char* path) {
   TRACER_APPEL();
   size_t n = verrousLogiques.count();
-  if (path == nullptr) return n;
+  if (path == nullptr || path[0] == '\0') return n;
   size_t i = 0;
   while (i < n && strcmp(verrousLogiques[i].path, path) != 0) ++i;
   return i;
@@ -278,7 +278,7 @@ const char* LockManager::lockLogical(const char* path, HANDLE* handle, bool* rea
     ++l.count;
     return nullptr;
   }
-  if (path == nullptr) return MESSAGE_LECTURE_IMPOSSIBLE;
+  if (path == nullptr || path[0] == '\0') return MESSAGE_LECTURE_IMPOSSIBLE;
   HANDLE h = ouvrirVolume(path, readOnly);
   if (h == INVALID_HANDLE_VALUE) return MESSAGE_LECTURE_IMPOSSIBLE;
   bool dejaVu = cheminsDejaVerrouilles.find(path, 0) < cheminsDejaVerrouilles.count();
