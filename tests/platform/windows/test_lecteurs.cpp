@@ -244,4 +244,29 @@ TEST(Correspondances, ListeDePointsDeMontageAgrandie) {
             "disk: K: \\\\?\\GLOBALROOT\\Device\\Harddisk2\\Partition1\n");
 }
 
+#ifndef _WIN64
+// The i686 build takes the volume functions from kernel32 at run time: a
+// missing one skips what it serves (the enumeration, or the mount-path
+// check, so the volume name is attached beside the drive path).
+TEST(Correspondances, PointsEntreeAbsentsSurI686) {
+  const struct {
+    const char* absent;
+    const char* attendu;
+  } cas[] = {
+      {"FindNextVolumeA",
+       "disk: K: \\\\?\\GLOBALROOT\\Device\\Harddisk2\\Partition1\n"},
+      {"GetVolumePathNamesForVolumeNameA",
+       "disk: K: \\\\?\\Volume{6c656e73-0002-0000-0000-000000002000} "
+       "\\\\?\\GLOBALROOT\\Device\\Harddisk2\\Partition1\n"},
+  };
+  for (const auto& c : cas) {
+    std::string lignes = std::string("windows xp\nmissing ") + c.absent + "\nvolume K 2 4M 1001K\n";
+    ResultatEnfant r = executerEnfant([lignes] {
+      printf("%s", correspondances(lignes, 2, {}, false, 4096).c_str());
+    });
+    EXPECT_EQ(r.sortie, c.attendu) << c.absent;
+  }
+}
+#endif
+
 }  // namespace
