@@ -132,6 +132,13 @@ std::string pointsMontage(const T_VolumeSimule& v) {
   return liste + '\0';
 }
 
+// The i686 layer keeps the entry points it took for the whole run, so these
+// may be called after the machine has gone: they then answer as the host.
+const T_AppelsWindows& reel() {
+  static const T_AppelsWindows r;
+  return r;
+}
+
 HANDLE nouvelHandle() { return CreateEventA(nullptr, TRUE, FALSE, nullptr); }
 
 void fermerHandleReel(HANDLE h) { ::CloseHandle(h); }
@@ -203,6 +210,7 @@ bool exporteSinon(const char* nom) {
 }
 
 HANDLE WINAPI simFindFirstVolumeA(LPSTR nom, DWORD taille) {
+  if (etat == nullptr) return reel().FindFirstVolumeA(nom, taille);
   if (!exporteSinon("FindFirstVolumeA") || echecInjecte("FindFirstVolumeA", "*"))
     return INVALID_HANDLE_VALUE;
   if (volumes().empty()) {
@@ -216,6 +224,7 @@ HANDLE WINAPI simFindFirstVolumeA(LPSTR nom, DWORD taille) {
 }
 
 BOOL WINAPI simFindNextVolumeA(HANDLE recherche, LPSTR nom, DWORD taille) {
+  if (etat == nullptr) return reel().FindNextVolumeA(recherche, nom, taille);
   if (!exporteSinon("FindNextVolumeA")) return FALSE;
   auto r = etat->recherches.find(recherche);
   if (r == etat->recherches.end()) {
@@ -233,6 +242,7 @@ BOOL WINAPI simFindNextVolumeA(HANDLE recherche, LPSTR nom, DWORD taille) {
 }
 
 BOOL WINAPI simFindVolumeClose(HANDLE recherche) {
+  if (etat == nullptr) return reel().FindVolumeClose(recherche);
   if (!exporteSinon("FindVolumeClose")) return FALSE;
   auto r = etat->recherches.find(recherche);
   if (r == etat->recherches.end()) {
@@ -246,6 +256,7 @@ BOOL WINAPI simFindVolumeClose(HANDLE recherche) {
 
 BOOL WINAPI simGetVolumePathNamesForVolumeNameA(LPCSTR volume, LPCH noms, DWORD taille,
                                                 PDWORD longueur) {
+  if (etat == nullptr) return reel().GetVolumePathNamesForVolumeNameA(volume, noms, taille, longueur);
   if (!exporteSinon("GetVolumePathNamesForVolumeNameA")) return FALSE;
   std::string n = volume ? volume : "";
   if (echecInjecte("GetVolumePathNamesForVolumeNameA", n)) return FALSE;
@@ -319,6 +330,7 @@ BOOL WINAPI simGetDiskFreeSpaceA(LPCSTR racine, LPDWORD secteursParGroupe, LPDWO
 
 BOOL WINAPI simGetDiskFreeSpaceExA(LPCSTR chemin, PULARGE_INTEGER libresAppelant,
                                    PULARGE_INTEGER total, PULARGE_INTEGER libres) {
+  if (etat == nullptr) return reel().GetDiskFreeSpaceExA(chemin, libresAppelant, total, libres);
   if (!estCheminLecteur(chemin, true))
     return etat->suivant.GetDiskFreeSpaceExA(chemin, libresAppelant, total, libres);
   if (!exporteSinon("GetDiskFreeSpaceExA") || echecInjecte("GetDiskFreeSpaceExA", chemin))
