@@ -4,6 +4,7 @@
 
 #include "core/arbre_appel.h"
 #include "core/memoire.h"
+#include "core/tri_selection.h"
 #include "storage/chs.h"
 #include "storage/disque.h"
 #include "storage/partition.h"
@@ -182,20 +183,22 @@ T_ListePartitions Disque::listePartitions(bool* mbrLu, bool* valide, bool* gpt,
 
   trouverPeripheriquesPartitions(&resultat);
 
-  // Selection sort by first sector; the earlier of equals stays first.
-  for (size_t i = 0; i + 1 < resultat.count(); ++i) {
-    size_t plusPetit = i;
-    for (size_t j = i + 1; j < resultat.count(); ++j) {
-      if (resultat[j]->entree().premierSecteur.lire() <
-          resultat[plusPetit]->entree().premierSecteur.lire()) {
-        plusPetit = j;
-      }
+  // By first sector, in the order of a selection sort (the earlier of equals
+  // at each step), without its n * n comparisons.
+  const size_t n = resultat.count();
+  if (n > 1) {
+    uint64_t* cles = static_cast<uint64_t*>(xmalloc(n * sizeof(uint64_t)));
+    size_t* ordre = static_cast<size_t*>(xmalloc(n * sizeof(size_t)));
+    Partition** avant = static_cast<Partition**>(xmalloc(n * sizeof(Partition*)));
+    for (size_t i = 0; i < n; ++i) {
+      avant[i] = resultat[i];
+      cles[i] = avant[i]->entree().premierSecteur.lire();
     }
-    if (plusPetit != i) {
-      Partition* echange = resultat[i];
-      resultat[i] = resultat[plusPetit];
-      resultat[plusPetit] = echange;
-    }
+    ordreTriSelection(cles, n, ordre);
+    for (size_t i = 0; i < n; ++i) resultat[i] = avant[ordre[i]];
+    free(avant);
+    free(ordre);
+    free(cles);
   }
 
   if (mbrLu) *mbrLu = lu;
