@@ -30,9 +30,16 @@ void SupportBlocManager::registerSupport(Support_Bloc* support) {
 
 size_t SupportBlocManager::indexOf(const Support_Bloc::T_Identifiant& identifiant) {
   TRACER_APPEL();
+  // The kind, and for a partition its number, settle most entries without
+  // the full comparison: the list holds a disk's every partition.
+  const int32_t type = identifiant.type();
+  const bool avecNumero = type == ID_PARTITION_MBR || type == ID_PARTITION_GPT;
+  const int32_t numero = identifiant.numero();
   size_t n = supports_.count();
   for (size_t i = 0; i < n; ++i) {
-    if (supports_[i].support->identifiant() == identifiant) return i;
+    const Support_Bloc::T_Identifiant& autre = supports_[i].support->identifiant();
+    if (autre.type() != type || (avecNumero && autre.numero() != numero)) continue;
+    if (autre == identifiant) return i;
   }
   return n;
 }
