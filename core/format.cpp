@@ -17,16 +17,22 @@ class Sortie {
  public:
   Sortie(char* tampon, size_t taille) : tampon_(tampon), taille_(tampon ? taille : 0) {}
   static Sortie console() { return Sortie(); }
+  Sortie(const Sortie&) = delete;
+  Sortie& operator=(const Sortie&) = delete;
 
   size_t compte() const { return position_; }
 
   void ecrire(const char* texte, size_t longueur) {
     TRACER_APPEL();
     if (console_) {
-      if (longueur == 1) {
-        putchar(static_cast<unsigned char>(*texte));
-      } else if (longueur != 0) {
+      // Gathered here and handed to stdout in one piece: the same bytes in
+      // the same order, without the stream's per-call cost for each run.
+      if (enAttente_ + longueur > sizeof attente_) vider();
+      if (longueur > sizeof attente_) {
         fwrite(texte, 1, longueur, stdout);
+      } else {
+        memcpy(attente_ + enAttente_, texte, longueur);
+        enAttente_ += longueur;
       }
     } else if (position_ < taille_) {
       size_t place = taille_ - position_;
@@ -38,12 +44,26 @@ class Sortie {
   void repeter(char caractere, size_t nombre) {
     TRACER_APPEL();
     if (console_) {
-      for (size_t i = 0; i < nombre; ++i) putchar(static_cast<unsigned char>(caractere));
+      for (size_t reste = nombre; reste > 0;) {
+        if (enAttente_ == sizeof attente_) vider();
+        size_t n = sizeof attente_ - enAttente_;
+        if (n > reste) n = reste;
+        memset(attente_ + enAttente_, caractere, n);
+        enAttente_ += n;
+        reste -= n;
+      }
     } else if (position_ < taille_) {
       size_t place = taille_ - position_;
       memset(tampon_ + position_, caractere, nombre < place ? nombre : place);
     }
     position_ += nombre;
+  }
+
+  // The console's gathered bytes go to stdout.
+  void vider() {
+    TRACER_APPEL();
+    if (enAttente_ != 0) fwrite(attente_, 1, enAttente_, stdout);
+    enAttente_ = 0;
   }
 
   // A cut output still ends in a NUL when the buffer has a byte.
@@ -60,6 +80,8 @@ class Sortie {
   size_t taille_ = 0;
   size_t position_ = 0;
   bool console_ = false;
+  size_t enAttente_ = 0;
+  char attente_[512];
 };
 
 enum class Taille { Int, Short, Char, Long, LongLong, SizeT };
@@ -248,7 +270,7 @@ void formater(Sortie& sortie, const char* format, va_list liste) {
   while (*p != '\0') {
     if (*p != '%') {
       const char* debut = p;
-      while (*p != '\0' && *p != '%') ++p;
+      p += strcspn(p, "%");
       sortie.ecrire(debut, static_cast<size_t>(p - debut));
       continue;
     }
@@ -358,6 +380,7 @@ int afficherListe(const char* format, va_list arguments) {
   TRACER_APPEL();
   Sortie sortie = Sortie::console();
   formater(sortie, format, arguments);
+  sortie.vider();
   fflush(stdout);
   return static_cast<int>(sortie.compte());
 }
