@@ -35,9 +35,10 @@ size_t SupportBlocManager::indexOf(const Support_Bloc::T_Identifiant& identifian
   const int32_t type = identifiant.type();
   const bool avecNumero = type == ID_PARTITION_MBR || type == ID_PARTITION_GPT;
   const int32_t numero = identifiant.numero();
+  const T_ListeSupport* entrees = supports_.items();
   size_t n = supports_.count();
   for (size_t i = 0; i < n; ++i) {
-    const Support_Bloc::T_Identifiant& autre = supports_[i].support->identifiant();
+    const Support_Bloc::T_Identifiant& autre = entrees[i].support->identifiant();
     if (autre.type() != type || (avecNumero && autre.numero() != numero)) continue;
     if (autre == identifiant) return i;
   }
@@ -118,8 +119,11 @@ bool SupportBlocManager::state(const Support_Bloc* support, int drapeaux) {
 
 bool SupportBlocManager::conflicts(const Support_Bloc* support, bool sautSoiMeme) {
   TRACER_APPEL();
-  for (size_t i = 0; i < supports_.count(); ++i) {
-    const T_ListeSupport& entree = supports_[i];
+  // Nothing below changes the list; most entries have no use count.
+  const T_ListeSupport* entrees = supports_.items();
+  const size_t n = supports_.count();
+  for (size_t i = 0; i < n; ++i) {
+    const T_ListeSupport& entree = entrees[i];
     if (entree.utilisation == 0) continue;
     const Support_Bloc* autre = entree.support;
     if (sautSoiMeme && autre->identifiant() == support->identifiant()) continue;
