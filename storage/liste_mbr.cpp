@@ -79,10 +79,12 @@ bool lireTable(Disque* disque, uint64_t secteur, uint8_t* tampon) {
          reinterpret_cast<const T_LE16*>(tampon + POSITION_SIGNATURE)->lire() == SIGNATURE_TABLE;
 }
 
-bool dejaLu(const BasicArray<uint64_t, const uint64_t>& lus, uint64_t secteur) {
+// lus is kept in increasing order; a sector not yet read joins it.
+bool dejaLu(BasicArray<uint64_t, const uint64_t>& lus, uint64_t secteur) {
   TRACER_APPEL();
-  for (size_t i = 0; i < lus.count(); ++i)
-    if (lus[i] == secteur) return true;
+  size_t i = lus.findSorted(secteur);
+  if (i < lus.count() && lus[i] == secteur) return true;
+  lus.insert(secteur, i);
   return false;
 }
 
@@ -99,7 +101,6 @@ void lireChaine(Disque* disque, Partition* etendue, uint8_t* tampon, T_ListePart
   // A link back to an EBR of this chain ends it: every EBR is read once.
   BasicArray<uint64_t, const uint64_t> lus;
   while (lus.count() < MAXIMUM_EBR && !dejaLu(lus, lu)) {
-    lus.add(lu);
     if (!lireTable(disque, lu, tampon)) return;
     if (secteurs) secteurs->add(lu);
     if (resultat.count() >= MAXIMUM_PARTITIONS) return;
