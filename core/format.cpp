@@ -170,10 +170,18 @@ void ecrireEntier(Sortie& sortie, const Directive& d, char conversion, uint64_t 
   char chiffres[24];  // 22 octal digits at most
   size_t nombre = 0;
   if (magnitude != 0 || !d.avecPrecision || d.precision > 0) {
-    do {
-      chiffres[sizeof chiffres - 1 - nombre++] = alphabet[magnitude % base];
-      magnitude /= base;
-    } while (magnitude != 0);
+    if (base == 10) {
+      // A constant divisor: the compiler needs no division.
+      do {
+        chiffres[sizeof chiffres - 1 - nombre++] = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+      } while (magnitude != 0);
+    } else {
+      do {
+        chiffres[sizeof chiffres - 1 - nombre++] = alphabet[magnitude % base];
+        magnitude /= base;
+      } while (magnitude != 0);
+    }
   }
 
   size_t zeros = 0;
@@ -189,24 +197,25 @@ void ecrireEntier(Sortie& sortie, const Directive& d, char conversion, uint64_t 
     if (conversion == 'x' || conversion == 'p') prefixe = "0x";
     if (conversion == 'X') prefixe = "0X";
   }
-  size_t longueurPrefixe = strlen(prefixe);
+  size_t longueurPrefixe = prefixe[0] == '\0' ? 0 : prefixe[1] == '\0' ? 1 : 2;
 
   size_t total = longueurPrefixe + zeros + nombre;
   size_t pad = d.largeur > total ? d.largeur - total : 0;
+  // Empty pieces (the usual prefix, zeros and padding) are not written.
   if (d.gauche) {
-    sortie.ecrire(prefixe, longueurPrefixe);
-    sortie.repeter('0', zeros);
+    if (longueurPrefixe != 0) sortie.ecrire(prefixe, longueurPrefixe);
+    if (zeros != 0) sortie.repeter('0', zeros);
     sortie.ecrire(chiffres + sizeof chiffres - nombre, nombre);
-    sortie.repeter(' ', pad);
+    if (pad != 0) sortie.repeter(' ', pad);
     return;
   }
   if (d.remplissage == '0') {
     zeros += pad;
-  } else {
+  } else if (pad != 0) {
     sortie.repeter(' ', pad);
   }
-  sortie.ecrire(prefixe, longueurPrefixe);
-  sortie.repeter('0', zeros);
+  if (longueurPrefixe != 0) sortie.ecrire(prefixe, longueurPrefixe);
+  if (zeros != 0) sortie.repeter('0', zeros);
   sortie.ecrire(chiffres + sizeof chiffres - nombre, nombre);
 }
 
