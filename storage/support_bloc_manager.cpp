@@ -39,7 +39,9 @@ size_t SupportBlocManager::indexOf(const Support_Bloc::T_Identifiant& identifian
   size_t n = supports_.count();
   for (size_t i = 0; i < n; ++i) {
     const Support_Bloc::T_Identifiant& autre = entrees[i].support->identifiant();
-    if (autre.type() != type || (avecNumero && autre.numero() != numero)) continue;
+    // A partition's number first: it tells the disk's partitions apart.
+    if (avecNumero ? autre.numero() != numero || autre.type() != type : autre.type() != type)
+      continue;
     if (autre == identifiant) return i;
   }
   return n;
