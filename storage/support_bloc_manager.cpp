@@ -10,6 +10,7 @@ BasicArray<SupportBlocManager::T_ListeSupport, SupportBlocManager::T_ListeSuppor
     SupportBlocManager::supports_;
 DeleteArray<SupportBlocManager::CachedSupportInfo> SupportBlocManager::cache_;
 bool SupportBlocManager::cacheActif_ = false;
+bool SupportBlocManager::utilisationTouchee_ = false;
 
 SupportBlocManager::CachedSupportInfo::CachedSupportInfo(const Support_Bloc::T_Identifiant& id,
                                                          const char* texteInfo, bool drapeau)
@@ -75,7 +76,10 @@ void SupportBlocManager::addReference(Support_Bloc* support, int drapeaux) {
   T_ListeSupport& entree = supports_[i];
   ++entree.references;
   if (drapeaux & REFERENCE_ACCES) ++entree.acces;
-  if (drapeaux & REFERENCE_UTILISATION) ++entree.utilisation;
+  if (drapeaux & REFERENCE_UTILISATION) {
+    ++entree.utilisation;
+    utilisationTouchee_ = true;
+  }
 }
 
 bool SupportBlocManager::release(Support_Bloc* support, int drapeaux) {
@@ -92,7 +96,10 @@ bool SupportBlocManager::release(Support_Bloc* support, int drapeaux) {
     }
     if (i < supports_.count()) {
       T_ListeSupport& entree = supports_[i];
-      if (drapeaux & REFERENCE_UTILISATION) --entree.utilisation;
+      if (drapeaux & REFERENCE_UTILISATION) {
+        --entree.utilisation;
+        utilisationTouchee_ = true;
+      }
       if (entree.references-- != 1) return false;
       supports_.remove(i);
     }
@@ -121,6 +128,8 @@ bool SupportBlocManager::state(const Support_Bloc* support, int drapeaux) {
 
 bool SupportBlocManager::conflicts(const Support_Bloc* support, bool sautSoiMeme) {
   TRACER_APPEL();
+  // Without any use count the walk would find nothing.
+  if (!utilisationTouchee_) return false;
   // Nothing below changes the list; most entries have no use count.
   const T_ListeSupport* entrees = supports_.items();
   const size_t n = supports_.count();
@@ -139,6 +148,7 @@ bool SupportBlocManager::conflicts(const Support_Bloc* support, bool sautSoiMeme
 
 bool SupportBlocManager::pathInUse(const char* chemin) {
   TRACER_APPEL();
+  if (!utilisationTouchee_) return false;
   for (size_t i = 0; i < supports_.count(); ++i) {
     const T_ListeSupport& entree = supports_[i];
     if (entree.utilisation != 0 && entree.support->contientChemin(chemin)) return true;
