@@ -25,3 +25,9 @@ const char* nomDisque(uint8_t numero);
 // A local time (such as a FAT date) brought back to UTC by the process's
 // local-time offset; unchanged when the shift would leave 0 to 0xFFFFFFFF.
 uint64_t versHeureUniverselle(uint64_t temps);
+
+// Memory the system has free for this process (Linux: free RAM within the
+// data-size limit; Windows: available physical memory), at most
+// MEMOIRE_SANS_LIMITE.
+const uint64_t MEMOIRE_SANS_LIMITE = 0x7FFFFFFFFFFFFFFFULL;
+uint64_t memoireLibreSysteme();

@@ -11,14 +11,11 @@
 #include "core/memoire.h"
 #include "platform/linux/appels_systeme.h"
 #include "platform/linux/transferts.h"
+#include "storage/plateforme.h"
 
 namespace {
 
 int32_t erreurSysteme = 0;
-
-uint64_t memoireUtilisee = 0;
-const uint64_t SANS_LIMITE = 0x7FFFFFFFFFFFFFFFULL;
-uint64_t limiteMemoire = SANS_LIMITE;
 
 // Written by the SIGTERM handler.
 volatile sig_atomic_t arretDemande = 0;
@@ -73,53 +70,20 @@ void enregistrerNettoyageMemoire() {
   ajouterFonctionSortie(nettoyerMemoire);
 }
 
-void ajouterMemoireUtilisee(uint64_t octets) {
-  memoireUtilisee = octets > ~memoireUtilisee ? ~0ULL : memoireUtilisee + octets;
-}
-
-void retirerMemoireUtilisee(uint64_t octets) {
-  memoireUtilisee = octets >= memoireUtilisee ? 0 : memoireUtilisee - octets;
-}
-
-void fixerLimiteMemoire(int64_t limite) {
-  limiteMemoire = limite < 0 ? SANS_LIMITE : static_cast<uint64_t>(limite);
-}
-
-uint64_t memoireDisponible() {
+uint64_t memoireLibreSysteme() {
   TRACER_APPEL();
   struct sysinfo info;
   if (appelsSysteme.sysinfo(&info) != 0) return 0;
   uint64_t m = info.freeram;
   if (info.mem_unit != 0) {
     uint64_t unite = info.mem_unit;
-    m = m > SANS_LIMITE / unite ? SANS_LIMITE : m * unite;
+    m = m > MEMOIRE_SANS_LIMITE / unite ? MEMOIRE_SANS_LIMITE : m * unite;
   }
   struct rlimit64 limite;
   if (appelsSysteme.getrlimit64(RLIMIT_DATA, &limite) == 0 && limite.rlim_cur != 0 &&
       limite.rlim_cur != RLIM64_INFINITY && limite.rlim_cur < m)
     m = limite.rlim_cur;
-  if (limiteMemoire < m) m = limiteMemoire;
-  return memoireUtilisee >= m ? 0 : m - memoireUtilisee;
-}
-
-uint32_t nombreMaxElements(uint32_t tailleElement) {
-  TRACER_APPEL();
-  uint64_t n = memoireDisponible() / (tailleElement ? tailleElement : 1);
-  return static_cast<uint32_t>(n < TAILLE_MAX_ALLOCATION ? n : TAILLE_MAX_ALLOCATION);
-}
-
-uint64_t tailleTampon(uint64_t voulu, uint32_t tailleElement) {
-  TRACER_APPEL();
-  uint64_t n = nombreMaxElements(tailleElement);
-  uint64_t l = tailleMaxTransfert();
-  if (l == 0) l = 1;
-  if (n > voulu) {
-    uint64_t f = l * ((n + l - 1) / l);
-    uint64_t g = l * (0x400000 / l);
-    return g < f && g >= voulu ? g : f;
-  }
-  uint64_t k = voulu / l + (voulu % l != 0);
-  return k > TAILLE_MAX_ALLOCATION / l ? voulu : k * l;
+  return m < MEMOIRE_SANS_LIMITE ? m : MEMOIRE_SANS_LIMITE;
 }
 
 void lireVersion(const char* texte, uint32_t* majeur, uint32_t* mineur, uint32_t* revision) {

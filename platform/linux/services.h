@@ -4,6 +4,8 @@
 #pragma once
 #include <cstdint>
 
+#include "storage/budget_memoire.h"
+
 // errno saved as the process's system error number, and returned.
 int32_t memoriserErreurSysteme();
 // "Error number: %d.\n" and "Error message: %s.\n" of the saved number.
@@ -12,13 +14,6 @@ void afficherErreurSysteme();
 // Memory budget: a used-memory counter and a limit (unlimited at start).
 void enregistrerNettoyageMemoire();
 void nettoyerMemoire();
-void ajouterMemoireUtilisee(uint64_t octets);
-void retirerMemoireUtilisee(uint64_t octets);
-// A negative limit removes it.
-void fixerLimiteMemoire(int64_t limite);
-uint64_t memoireDisponible();
-uint32_t nombreMaxElements(uint32_t tailleElement);
-uint64_t tailleTampon(uint64_t voulu, uint32_t tailleElement);
 
 // "a.b.c", "a.b" or "a"; every part not read is 0.
 void lireVersion(const char* texte, uint32_t* majeur, uint32_t* mineur, uint32_t* revision);

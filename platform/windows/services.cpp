@@ -24,9 +24,6 @@ T_PointsEntreeKernel32 pointsEntree;
 // Written by the console handler's thread, read by the main thread.
 volatile bool arretDemande = false;
 
-uint64_t memoireUtilisee = 0;
-const uint64_t SANS_LIMITE = 0x7FFFFFFFFFFFFFFFULL;
-uint64_t limiteMemoire = SANS_LIMITE;
 
 // 148 bytes: the form every Windows version accepts.
 bool lireVersionSysteme(OSVERSIONINFOA* version) {
@@ -55,21 +52,6 @@ T pointEntree(const char* nom) {
   static_assert(sizeof r == sizeof p, "function pointers of one size");
   memcpy(&r, &p, sizeof r);
   return r;
-}
-
-// Decimal digits at *p, saturated at 0xFFFFFFFF; false when there is none.
-bool lireEntier(const char** p, uint32_t* valeur) {
-  const char* c = *p;
-  while (*c == ' ' || *c == '\t') ++c;
-  if (*c < '0' || *c > '9') return false;
-  uint64_t v = 0;
-  for (; *c >= '0' && *c <= '9'; ++c) {
-    v = v * 10 + static_cast<uint64_t>(*c - '0');
-    if (v > 0xFFFFFFFFULL) v = 0xFFFFFFFFULL;
-  }
-  *valeur = static_cast<uint32_t>(v);
-  *p = c;
-  return true;
 }
 
 }  // namespace
@@ -167,68 +149,12 @@ void enregistrerNettoyageMemoire() {
   ajouterFonctionSortie(nettoyerMemoire);
 }
 
-void ajouterMemoireUtilisee(uint64_t octets) {
-  memoireUtilisee = octets > ~memoireUtilisee ? ~0ULL : memoireUtilisee + octets;
-}
-
-void retirerMemoireUtilisee(uint64_t octets) {
-  memoireUtilisee = octets >= memoireUtilisee ? 0 : memoireUtilisee - octets;
-}
-
-void fixerLimiteMemoire(int64_t limite) {
-  limiteMemoire = limite < 0 ? SANS_LIMITE : static_cast<uint64_t>(limite);
-}
-
-uint64_t memoireDisponible() {
+uint64_t memoireLibreSysteme() {
   TRACER_APPEL();
   MEMORYSTATUS etat;
   memset(&etat, 0, sizeof etat);
   etat.dwLength = sizeof etat;
   appelsWindows.GlobalMemoryStatus(&etat);
-  uint64_t m = etat.dwAvailPhys;
-  if (limiteMemoire < m) m = limiteMemoire;
-  return memoireUtilisee >= m ? 0 : m - memoireUtilisee;
+  return etat.dwAvailPhys;
 }
 
-uint32_t nombreMaxElements(uint32_t tailleElement) {
-  TRACER_APPEL();
-  uint64_t n = memoireDisponible() / (tailleElement ? tailleElement : 1);
-  return static_cast<uint32_t>(n < TAILLE_MAX_ALLOCATION ? n : TAILLE_MAX_ALLOCATION);
-}
-
-uint64_t tailleTampon(uint64_t voulu, uint32_t tailleElement) {
-  TRACER_APPEL();
-  uint64_t n = nombreMaxElements(tailleElement);
-  uint64_t l = tailleMaxTransfert();
-  if (l == 0) l = 1;
-  if (n > voulu) {
-    uint64_t f = l * ((n + l - 1) / l);
-    uint64_t g = l * (0x400000 / l);
-    return g < f && g >= voulu ? g : f;
-  }
-  uint64_t k = voulu / l + (voulu % l != 0);
-  return k > TAILLE_MAX_ALLOCATION / l ? voulu : k * l;
-}
-
-void lireVersion(const char* texte, uint32_t* majeur, uint32_t* mineur, uint32_t* revision) {
-  TRACER_APPEL();
-  uint32_t v[3] = {0, 0, 0};
-  int lus = 0;
-  const char* p = texte;
-  if (p != nullptr) {
-    while (lus < 3) {
-      if (lus > 0) {
-        if (*p != '.') break;
-        const char* suite = p + 1;
-        if (!lireEntier(&suite, &v[lus])) break;
-        p = suite;
-      } else if (!lireEntier(&p, &v[0])) {
-        break;
-      }
-      ++lus;
-    }
-  }
-  if (majeur) *majeur = v[0];
-  if (mineur) *mineur = v[1];
-  if (revision) *revision = v[2];
-}

@@ -1,11 +1,13 @@
 // Windows system services: the family and version tests, the optional
 // kernel32 entry points taken at run time, the error mode, and the Windows
 // bodies of the small services the Linux layer has under the same names
-// (memory budget, version texts).
+// (the memory budget's system side).
 #pragma once
 #include <windows.h>
 
 #include <cstdint>
+
+#include "storage/budget_memoire.h"
 
 // True on the NT family, false on Windows 9x or when GetVersionExA fails;
 // asked once per run.
@@ -60,14 +62,4 @@ void effacerArretDemande();
 // Memory budget: a used-memory counter and a limit (unlimited at start).
 void enregistrerNettoyageMemoire();
 void nettoyerMemoire();
-void ajouterMemoireUtilisee(uint64_t octets);
-void retirerMemoireUtilisee(uint64_t octets);
-// A negative limit removes it.
-void fixerLimiteMemoire(int64_t limite);
-// Free physical memory within the limit, less what the program has taken.
-uint64_t memoireDisponible();
-uint32_t nombreMaxElements(uint32_t tailleElement);
-uint64_t tailleTampon(uint64_t voulu, uint32_t tailleElement);
 
-// "a.b.c", "a.b" or "a"; every part not read is 0.
-void lireVersion(const char* texte, uint32_t* majeur, uint32_t* mineur, uint32_t* revision);
