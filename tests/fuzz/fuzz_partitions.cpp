@@ -1,9 +1,5 @@
-// Partition listing over a hostile disk: MBR and extended chains, or the
-// GPT behind a protective MBR. Byte 0: bit 0 set, 4096-byte sectors, else
-// 512; bytes 1-8: the disk's sector count (little-endian); then records of
-// an 8-byte sector number and the first 512 bytes of that sector. Sectors
-// without a record read as zeros; reads past the count plus 4096 fail, so
-// the size growth of -tds can succeed or not.
+// Partition listing over a hostile disk (tests/fuzz/disque_fuzz.h): MBR and
+// extended chains, or the GPT behind a protective MBR, with -tds growth.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -16,51 +12,10 @@
 #include "storage/gpt.h"
 #include "storage/partition.h"
 #include "storage/support_bloc_manager.h"
+#include "tests/fuzz/disque_fuzz.h"
 #include "tests/fuzz/entree_fuzz.h"
 
 namespace {
-
-const size_t OCTETS_ENREGISTRES = 512;
-
-uint64_t lire64(const uint8_t* p) {
-  uint64_t v = 0;
-  for (int i = 7; i >= 0; --i) v = (v << 8) | p[i];
-  return v;
-}
-
-T_InfoDisque geometrieDe(uint64_t nombre, uint16_t taille) {
-  T_InfoDisque g;
-  memset(&g, 0, sizeof g);
-  g.derniereTete.ecrire(254);
-  g.dernierCylindre.ecrire(1023);
-  g.secteursParPiste.ecrire(63);
-  g.nombreSecteurs.ecrire(nombre);
-  g.tailleSecteur.ecrire(taille);
-  return g;
-}
-
-class DisqueFuzz : public Disque {
- public:
-  DisqueFuzz(uint64_t nombre, uint16_t taille, const std::map<uint64_t, const uint8_t*>* secteurs)
-      : Disque(200, geometrieDe(nombre, taille)),
-        physiques_(nombre > UINT64_MAX - 4096 ? UINT64_MAX : nombre + 4096),
-        secteurs_(secteurs) {}
-
-  bool lireSecteurs(uint64_t premier, uint32_t nombre, void* tampon, T_RappelMessage) override {
-    uint8_t* octets = static_cast<uint8_t*>(tampon);
-    memset(octets, 0, static_cast<size_t>(nombre) * tailleSecteur_);
-    if (premier >= physiques_ || nombre > physiques_ - premier) return false;
-    for (uint32_t i = 0; i < nombre; ++i) {
-      auto s = secteurs_->find(premier + i);
-      if (s != secteurs_->end()) memcpy(octets + size_t{i} * tailleSecteur_, s->second, OCTETS_ENREGISTRES);
-    }
-    return true;
-  }
-
- private:
-  uint64_t physiques_;
-  const std::map<uint64_t, const uint8_t*>* secteurs_;
-};
 
 // The GPT's sectors: 0, 1, the primary array, the backup array and the
 // backup header, each array at most TAILLE_MAX_TABLEAU_GPT bytes, in
@@ -127,22 +82,16 @@ void verifierListe(DisqueFuzz* d) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* donnees, size_t taille) {
   if (taille < 9) return 0;
-  const uint16_t tailleSecteur = donnees[0] & 1 ? 4096 : 512;
-  uint64_t nombre = lire64(donnees + 1);
-  if (nombre == 0) nombre = 1;
-  std::map<uint64_t, const uint8_t*> secteurs;
-  for (size_t p = 9; p + 8 + OCTETS_ENREGISTRES <= taille; p += 8 + OCTETS_ENREGISTRES)
-    secteurs[lire64(donnees + p)] = donnees + p + 8;
-
   // -tds, -hs 16 32 and -c +2 as tablens would hand them over.
   OptionsTablens* options = new OptionsTablens(false, true, 4, 16, 32, 3, 2);
-  DisqueFuzz* d = new DisqueFuzz(nombre, tailleSecteur, &secteurs);
+  DisqueFuzz* d = DisqueFuzz::depuis(donnees, taille);
+  const uint64_t nombre = d->nombreSecteurs();
   verifierListe(d);
   d->ajusterTaille();
   // Only an accepted GPT lowers the disk, to just hold its backup header.
   if (d->nombreSecteurs() < nombre) {
-    auto s = secteurs.find(1);
-    VERIFIER(s != secteurs.end() && lire64(s->second + 32) + 1 == d->nombreSecteurs());
+    const uint8_t* entete = d->secteur(1);
+    VERIFIER(entete && DisqueFuzz::lire64(entete + 32) + 1 == d->nombreSecteurs());
   }
   d->determinerGeometrie();
   VERIFIER(d->nombreCylindres() >= 1 && d->nombreCylindres() <= 1024);
