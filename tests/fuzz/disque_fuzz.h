@@ -10,6 +10,7 @@
 #include <map>
 
 #include "storage/disque.h"
+#include "tests/support/geometrie_disque.h"
 
 class DisqueFuzz : public Disque {
  public:
@@ -54,17 +55,6 @@ class DisqueFuzz : public Disque {
   DisqueFuzz(uint64_t nombre, uint16_t taille)
       : Disque(200, geometrieDe(nombre, taille)),
         physiques_(nombre > UINT64_MAX - 4096 ? UINT64_MAX : nombre + 4096) {}
-
-  static T_InfoDisque geometrieDe(uint64_t nombre, uint16_t taille) {
-    T_InfoDisque g;
-    memset(&g, 0, sizeof g);
-    g.derniereTete.ecrire(254);
-    g.dernierCylindre.ecrire(1023);
-    g.secteursParPiste.ecrire(63);
-    g.nombreSecteurs.ecrire(nombre);
-    g.tailleSecteur.ecrire(taille);
-    return g;
-  }
 
   uint64_t physiques_;
   std::map<uint64_t, const uint8_t*> secteurs_;

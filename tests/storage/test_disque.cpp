@@ -14,19 +14,10 @@
 #include "storage/file_header.h"
 #include "storage/partition.h"
 #include "storage/support_bloc_manager.h"
+#include "support/geometrie_disque.h"
 
 namespace {
 
-T_InfoDisque geometrieDe(uint64_t nombre, uint16_t taille = 512) {
-  T_InfoDisque g;
-  memset(&g, 0, sizeof g);
-  g.derniereTete.ecrire(254);
-  g.dernierCylindre.ecrire(1023);
-  g.secteursParPiste.ecrire(63);
-  g.nombreSecteurs.ecrire(nombre);
-  g.tailleSecteur.ecrire(taille);
-  return g;
-}
 
 T_InfoPartition info(uint64_t premier, uint64_t nombre, uint8_t type, uint8_t principal = 1,
                      uint8_t dansEtendue = 0) {

@@ -13,22 +13,13 @@
 #include "storage/gpt.h"
 #include "storage/partition.h"
 #include "storage/support_bloc_manager.h"
+#include "support/geometrie_disque.h"
 #ifndef _WIN32
 #include "image_outils.h"
 #endif
 
 namespace {
 
-T_InfoDisque geometrieDe(uint64_t nombre, uint16_t taille = 512) {
-  T_InfoDisque g;
-  memset(&g, 0, sizeof g);
-  g.derniereTete.ecrire(254);
-  g.dernierCylindre.ecrire(1023);
-  g.secteursParPiste.ecrire(63);
-  g.nombreSecteurs.ecrire(nombre);
-  g.tailleSecteur.ecrire(taille);
-  return g;
-}
 
 // A disk numbered past every platform disk whose bytes are `octets`; only
 // the reported sector count limits what the storage model may read.

@@ -19,6 +19,7 @@
 #include "storage/partition.h"
 #include "storage/support_bloc_manager.h"
 #include "support/enfant.h"
+#include "support/geometrie_disque.h"
 
 namespace {
 
@@ -63,16 +64,6 @@ TEST(LettresLecteurs, VerifierLettre) {
   EXPECT_EQ(appelsWindows.GetLogicalDrives(), (1u << 2) | (1u << 4) | (1u << 5) | (1u << 13));
 }
 
-T_InfoDisque geometrieDe(uint64_t nombre, uint16_t taille) {
-  T_InfoDisque g;
-  memset(&g, 0, sizeof g);
-  g.derniereTete.ecrire(254);
-  g.dernierCylindre.ecrire(1023);
-  g.secteursParPiste.ecrire(63);
-  g.nombreSecteurs.ecrire(nombre);
-  g.tailleSecteur.ecrire(taille);
-  return g;
-}
 
 T_InfoPartition info(uint64_t premier, uint64_t nombre, uint8_t principal, uint8_t dansEtendue,
                      uint8_t type) {
