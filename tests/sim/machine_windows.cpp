@@ -16,6 +16,7 @@
 
 #include "platform/windows/appels_windows.h"
 #include "sim/directives_machine.h"
+#include "sim/machine_windows_maintenance.h"
 
 namespace {
 
@@ -103,7 +104,11 @@ const std::set<std::string> fonctionsEchec = {
     "GlobalUnlock",     "OpenClipboard",   "EmptyClipboard",        "SetClipboardData",
     "CloseClipboard",   "MessageBoxA",     "CreateFileA",           "ReadFile",
     "WriteFile",        "SetFilePointer",  "SetFilePointerEx",      "FlushFileBuffers",
-    "DeviceIoControl",  "CloseHandle"};
+    "DeviceIoControl",  "CloseHandle",
+    // The maintenance side.
+    "OpenProcessToken", "AdjustTokenPrivileges", "RegOpenKeyExA", "RegQueryValueExA",
+    "RegSetValueExA", "AllocateAndInitializeSid", "CheckTokenMembership", "FreeConsole",
+    "AllocConsole", "ExitWindowsEx", "GetClipboardData"};
 
 // Control codes answered on a physical drive, by name for fail directives.
 const std::pair<const char*, DWORD> codesDisque[] = {
@@ -1203,6 +1208,7 @@ void brancher(T_AppelsWindows& a) {
   a.FlushFileBuffers = simFlushFileBuffers;
   a.DeviceIoControl = simDeviceIoControl;
   a.Sleep = simSleep;
+  brancherMaintenance(a);
 }
 
 // ---------------------------------------------------------------- loading
@@ -1476,6 +1482,14 @@ const std::string aucuneRacine;
 
 }  // namespace
 
+// ---------------------------------------------------------------- for the maintenance side
+
+bool injecteMaintenance(const char* fonction, const std::string& chemin) {
+  return injecte(fonction, chemin);
+}
+HGLOBAL pressePapierSimule() { return active->pressePapier; }
+bool pressePapierOuvertSimule() { return active->pressePapierOuvert; }
+
 std::string cheminWindows(const std::string& chemin) {
   if (chemin.empty() || chemin[0] != '/') return chemin;
   typedef WCHAR*(CDECL * T_NomDos)(const char*);
@@ -1523,6 +1537,7 @@ bool installerMachine(const std::string& racine, std::string* erreur) {
 void retirerMachine() {
   if (active == nullptr) return;
   appelsWindows = active->sauvegarde;
+  retirerMaintenance();
   for (const auto& h : active->handles) ::CloseHandle(h.first);
   if (active->pressePapier != nullptr) ::GlobalFree(active->pressePapier);
   DeleteCriticalSection(&active->verrou);
