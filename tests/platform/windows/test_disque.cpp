@@ -14,10 +14,12 @@
 #include <vector>
 
 #include "core/format.h"
+#include "core/options.h"
 #include "images_motif.h"
 #include "platform/windows/appels_windows.h"
 #include "platform/windows/disque.h"
 #include "platform/windows/transferts.h"
+#include "platform/windows/vwin32.h"
 #include "sim/machine_windows.h"
 #include "storage/support_bloc_manager.h"
 #include "support/enfant.h"
@@ -329,5 +331,50 @@ TEST(DisquesWindowsVersions, MiseAJourEtVerrousDepuisXP) {
   EXPECT_EQ(avant.substr(0, 72), "Program cannot lock support access to avoid other program accessing it.\n");
   EXPECT_EQ(avant.substr(avant.size() - 2), "|0");
 }
+
+#ifndef _WIN64
+// The 9x road (i686 build under `windows 98`): the BIOS decides between CHS
+// and extended access. A child per case: the family is asked once per run.
+std::string neufX(const std::string& lignes, uint64_t octets, bool accesStandard) {
+  ResultatEnfant r = executerEnfant([lignes, octets, accesStandard] {
+    MachineTemporaire m;
+    m.image("d.img", octets);
+    m.machine("windows 98\n" + lignes);
+    if (!m.installer()) return;
+    ouvrirVwin32();
+    initialiserTransferts();
+    OptionsTablens* options = accesStandard ? new OptionsTablens(true, false, 0, 0, 0, 0, 0) : nullptr;
+    Disque* d = Disque::creer(0);
+    if (!d) {
+      afficherMessage("none");
+    } else {
+      afficherMessage("%s %u %llu", dynamic_cast<Disque_Standard*>(d) ? "standard" : "extended",
+                      static_cast<unsigned>(d->tailleSecteur()),
+                      static_cast<unsigned long long>(d->nombreSecteurs()));
+      // On 9x the disk count is 0: no transfer is ever made.
+      uint8_t s[512];
+      afficherMessage(" %d", d->lireSecteurs(0, 1, s, nullptr));
+    }
+    SupportBlocManager::releaseAll();
+    delete options;
+  });
+  EXPECT_EQ(r.statut, 0) << r.sortie;
+  return r.sortie;
+}
+
+TEST(DisquesWindows9x, AccesStandardOuEtendu) {
+  const uint64_t limite = 1024ULL * 255 * 63;  // what CHS reaches
+  EXPECT_EQ(neufX("drive 0 d.img geo=1024/255/63\n", limite * 512, true), "standard 512 16450560 0");
+  EXPECT_EQ(neufX("drive 0 d.img geo=1025/255/63\n", (limite + 1) * 512, true),
+            "extended 512 16450561 0");
+  EXPECT_EQ(neufX("drive 0 d.img geo=1024/255/63\n", limite * 512, false), "extended 512 16450560 0");
+  // A CHS-only BIOS gives a standard disk; one that reports no drive, none.
+  EXPECT_EQ(neufX("drive 0 d.img geo=100/16/63 noext\n", 100ULL * 16 * 63 * 512, false),
+            "standard 512 100800 0");
+  EXPECT_EQ(neufX("drive 0 d.img\nfail INT13_08 0x80 1\n", 1 << 20, false), "none");
+  EXPECT_EQ(neufX("drive 0 d.img geo=100/16/63 ssz=4096\n", 100ULL * 16 * 63 * 4096, false),
+            "extended 4096 100800 0");
+}
+#endif
 
 }  // namespace

@@ -187,6 +187,39 @@ TEST(MaintenanceWindows, Redemarrage) {
   }
 }
 
+LONG NTAPI arretAccorde(ULONG action) {
+  signalArret(CTRL_SHUTDOWN_EVENT);
+  return action == 1 ? 0 : -1;
+}
+LONG NTAPI arretRefuse(ULONG) { return static_cast<LONG>(0xC0000022); }
+template <LONG(NTAPI* F)(ULONG)>
+FARPROC WINAPI arretNtdll(HMODULE module, LPCSTR nom) {
+  if (reinterpret_cast<uintptr_t>(nom) > 0xFFFF && strcmp(nom, "NtShutdownSystem") == 0) {
+    FARPROC p;
+    LONG(NTAPI * f)(ULONG) = F;
+    memcpy(&p, &f, sizeof p);
+    return p;
+  }
+  return ::GetProcAddress(module, nom);
+}
+
+// A preinstallation system is restarted through ntdll, never ExitWindowsEx.
+TEST(MaintenanceWindows, RedemarrageMiniNT) {
+  for (bool accorde : {true, false}) {
+    ResultatEnfant r = executerEnfant([accorde] {
+      MachineTemporaire m;
+      if (!m.installer()) return;
+      fixerMiniNTSimule(true);
+      Remplacement<decltype(appelsWindows.GetProcAddress)> point(
+          appelsWindows.GetProcAddress, accorde ? arretNtdll<arretAccorde> : arretNtdll<arretRefuse>);
+      Remplacement<decltype(appelsWindows.ExitWindowsEx)> arret(appelsWindows.ExitWindowsEx, arretAccepte);
+      redemarrerOrdinateur(true);
+    }, "\n");
+    EXPECT_EQ(r.statut, 0);
+    EXPECT_EQ(r.sortie.find(MESSAGE_REDEMARRAGE_IMPOSSIBLE) == std::string::npos, accorde) << r.sortie;
+  }
+}
+
 TEST(MaintenanceWindows, TexteDuPressePapier) {
   MachineTemporaire m;
   ASSERT_TRUE(m.installer()) << m.erreur();
