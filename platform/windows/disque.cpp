@@ -476,7 +476,8 @@ Disque_Etendu::geometriesPossibles() const {
       secteursAttente = ex.exSecteurs;
       tetesAttente = ex.exTetes;
     }
-  } else if (ex.detectionLue && candidatValide(ex.geometrie.secteurs, ex.geometrie.tetes)) {
+  } else if (ex.detectionLue && ex.detection != DETECTION_INT13 &&
+             candidatValide(ex.geometrie.secteurs, ex.geometrie.tetes)) {
     attente = true;
     secteursAttente = ex.geometrie.secteurs;
     tetesAttente = ex.geometrie.tetes;

@@ -259,6 +259,10 @@ TEST_F(DisquesWindows, CandidatsDeGeometrie) {
   } cas[] = {
       {"drive 0 d.img geo=2/255/63 detect=int13", {{1, 63, 255}, {2, 63, 255}}},
       {"drive 0 d.img geo=100/16/32 detect=exint13", {{1, 32, 16}, {2, 32, 16}}},
+      // BIOS maxima out of range: the answer is not used, nor is the plain
+      // geometry with them.
+      {"drive 0 d.img geo=100/16/64 detect=int13", {}},
+      {"drive 0 d.img geo=100/300/32 detect=int13", {}},
       {"drive 0 d.img geo=100/16/32", {{1, 32, 16}, {2, 32, 16}}},
       {"drive 0 d.img geo=100/16/32\nfail IOCTL_DISK_GET_DRIVE_GEOMETRY_EX * ERROR_INVALID_FUNCTION",
        {{1, 32, 16}}},
