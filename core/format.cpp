@@ -17,16 +17,22 @@ class Sortie {
  public:
   Sortie(char* tampon, size_t taille) : tampon_(tampon), taille_(tampon ? taille : 0) {}
   static Sortie console() { return Sortie(); }
+  Sortie(const Sortie&) = delete;
+  Sortie& operator=(const Sortie&) = delete;
 
   size_t compte() const { return position_; }
 
   void ecrire(const char* texte, size_t longueur) {
     TRACER_APPEL();
     if (console_) {
-      if (longueur == 1) {
-        putchar(static_cast<unsigned char>(*texte));
-      } else if (longueur != 0) {
+      // Gathered here and handed to stdout in one piece: the same bytes in
+      // the same order, without the stream's per-call cost for each run.
+      if (enAttente_ + longueur > sizeof attente_) vider();
+      if (longueur > sizeof attente_) {
         fwrite(texte, 1, longueur, stdout);
+      } else {
+        memcpy(attente_ + enAttente_, texte, longueur);
+        enAttente_ += longueur;
       }
     } else if (position_ < taille_) {
       size_t place = taille_ - position_;
@@ -38,12 +44,26 @@ class Sortie {
   void repeter(char caractere, size_t nombre) {
     TRACER_APPEL();
     if (console_) {
-      for (size_t i = 0; i < nombre; ++i) putchar(static_cast<unsigned char>(caractere));
+      for (size_t reste = nombre; reste > 0;) {
+        if (enAttente_ == sizeof attente_) vider();
+        size_t n = sizeof attente_ - enAttente_;
+        if (n > reste) n = reste;
+        memset(attente_ + enAttente_, caractere, n);
+        enAttente_ += n;
+        reste -= n;
+      }
     } else if (position_ < taille_) {
       size_t place = taille_ - position_;
       memset(tampon_ + position_, caractere, nombre < place ? nombre : place);
     }
     position_ += nombre;
+  }
+
+  // The console's gathered bytes go to stdout.
+  void vider() {
+    TRACER_APPEL();
+    if (enAttente_ != 0) fwrite(attente_, 1, enAttente_, stdout);
+    enAttente_ = 0;
   }
 
   // A cut output still ends in a NUL when the buffer has a byte.
@@ -60,6 +80,8 @@ class Sortie {
   size_t taille_ = 0;
   size_t position_ = 0;
   bool console_ = false;
+  size_t enAttente_ = 0;
+  char attente_[512];
 };
 
 enum class Taille { Int, Short, Char, Long, LongLong, SizeT };
@@ -148,10 +170,18 @@ void ecrireEntier(Sortie& sortie, const Directive& d, char conversion, uint64_t 
   char chiffres[24];  // 22 octal digits at most
   size_t nombre = 0;
   if (magnitude != 0 || !d.avecPrecision || d.precision > 0) {
-    do {
-      chiffres[sizeof chiffres - 1 - nombre++] = alphabet[magnitude % base];
-      magnitude /= base;
-    } while (magnitude != 0);
+    if (base == 10) {
+      // A constant divisor: the compiler needs no division.
+      do {
+        chiffres[sizeof chiffres - 1 - nombre++] = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+      } while (magnitude != 0);
+    } else {
+      do {
+        chiffres[sizeof chiffres - 1 - nombre++] = alphabet[magnitude % base];
+        magnitude /= base;
+      } while (magnitude != 0);
+    }
   }
 
   size_t zeros = 0;
@@ -167,24 +197,25 @@ void ecrireEntier(Sortie& sortie, const Directive& d, char conversion, uint64_t 
     if (conversion == 'x' || conversion == 'p') prefixe = "0x";
     if (conversion == 'X') prefixe = "0X";
   }
-  size_t longueurPrefixe = strlen(prefixe);
+  size_t longueurPrefixe = prefixe[0] == '\0' ? 0 : prefixe[1] == '\0' ? 1 : 2;
 
   size_t total = longueurPrefixe + zeros + nombre;
   size_t pad = d.largeur > total ? d.largeur - total : 0;
+  // Empty pieces (the usual prefix, zeros and padding) are not written.
   if (d.gauche) {
-    sortie.ecrire(prefixe, longueurPrefixe);
-    sortie.repeter('0', zeros);
+    if (longueurPrefixe != 0) sortie.ecrire(prefixe, longueurPrefixe);
+    if (zeros != 0) sortie.repeter('0', zeros);
     sortie.ecrire(chiffres + sizeof chiffres - nombre, nombre);
-    sortie.repeter(' ', pad);
+    if (pad != 0) sortie.repeter(' ', pad);
     return;
   }
   if (d.remplissage == '0') {
     zeros += pad;
-  } else {
+  } else if (pad != 0) {
     sortie.repeter(' ', pad);
   }
-  sortie.ecrire(prefixe, longueurPrefixe);
-  sortie.repeter('0', zeros);
+  if (longueurPrefixe != 0) sortie.ecrire(prefixe, longueurPrefixe);
+  if (zeros != 0) sortie.repeter('0', zeros);
   sortie.ecrire(chiffres + sizeof chiffres - nombre, nombre);
 }
 
@@ -248,7 +279,7 @@ void formater(Sortie& sortie, const char* format, va_list liste) {
   while (*p != '\0') {
     if (*p != '%') {
       const char* debut = p;
-      while (*p != '\0' && *p != '%') ++p;
+      p += strcspn(p, "%");
       sortie.ecrire(debut, static_cast<size_t>(p - debut));
       continue;
     }
@@ -358,6 +389,7 @@ int afficherListe(const char* format, va_list arguments) {
   TRACER_APPEL();
   Sortie sortie = Sortie::console();
   formater(sortie, format, arguments);
+  sortie.vider();
   fflush(stdout);
   return static_cast<int>(sortie.compte());
 }

@@ -158,15 +158,20 @@ bool verifierEnteteGPT(T_EnteteGPT* entete, uint32_t tailleSecteur, uint64_t sec
 
 char* texteGUID(const uint8_t* guid) {
   TRACER_APPEL();
+  // "%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X" of the three
+  // little-endian values and the eight bytes, written digit by digit: the
+  // report prints two of them per GPT partition.
+  static const uint8_t ORDRE[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
+  static const char CHIFFRES[] = "0123456789ABCDEF";
   char* texte = static_cast<char*>(xmalloc(TAILLE_TEXTE_GUID));
-  unsigned premier = static_cast<unsigned>(guid[0]) | (static_cast<unsigned>(guid[1]) << 8) |
-                     (static_cast<unsigned>(guid[2]) << 16) | (static_cast<unsigned>(guid[3]) << 24);
-  unsigned deuxieme = static_cast<unsigned>(guid[4]) | (static_cast<unsigned>(guid[5]) << 8);
-  unsigned troisieme = static_cast<unsigned>(guid[6]) | (static_cast<unsigned>(guid[7]) << 8);
-  formaterMessage(texte, TAILLE_TEXTE_GUID, "%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X",
-                  premier, deuxieme, troisieme, unsigned{guid[8]}, unsigned{guid[9]},
-                  unsigned{guid[10]}, unsigned{guid[11]}, unsigned{guid[12]}, unsigned{guid[13]},
-                  unsigned{guid[14]}, unsigned{guid[15]});
+  char* c = texte;
+  for (int i = 0; i < 16; ++i) {
+    if (i == 4 || i == 6 || i == 8 || i == 10) *c++ = '-';
+    const uint8_t octet = guid[ORDRE[i]];
+    *c++ = CHIFFRES[octet >> 4];
+    *c++ = CHIFFRES[octet & 15];
+  }
+  *c = '\0';
   return texte;
 }
 

@@ -51,6 +51,21 @@ T_Identifiant& T_Identifiant::operator=(const T_Identifiant& autre) {
   return *this;
 }
 
+T_Identifiant& T_Identifiant::operator=(T_Identifiant&& autre) {
+  TRACER_APPEL();
+  if (this == &autre) return *this;
+  // autre cannot be owned by this identifier: a nested parent is never
+  // handed out as a temporary.
+  liberer();
+  type_ = autre.type_;
+  valeur_ = autre.valeur_;
+  numero_ = autre.numero_;
+  autre.type_ = ID_VIDE;
+  autre.valeur_.nombre = 0;
+  autre.numero_ = 0;
+  return *this;
+}
+
 T_Identifiant::~T_Identifiant() {
   TRACER_APPEL();
   liberer();

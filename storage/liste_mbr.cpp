@@ -4,6 +4,7 @@
 
 #include "core/arbre_appel.h"
 #include "core/memoire.h"
+#include "core/tri_selection.h"
 #include "storage/chs.h"
 #include "storage/disque.h"
 #include "storage/partition.h"
@@ -78,10 +79,12 @@ bool lireTable(Disque* disque, uint64_t secteur, uint8_t* tampon) {
          reinterpret_cast<const T_LE16*>(tampon + POSITION_SIGNATURE)->lire() == SIGNATURE_TABLE;
 }
 
-bool dejaLu(const BasicArray<uint64_t, const uint64_t>& lus, uint64_t secteur) {
+// lus is kept in increasing order; a sector not yet read joins it.
+bool dejaLu(BasicArray<uint64_t, const uint64_t>& lus, uint64_t secteur) {
   TRACER_APPEL();
-  for (size_t i = 0; i < lus.count(); ++i)
-    if (lus[i] == secteur) return true;
+  size_t i = lus.findSorted(secteur);
+  if (i < lus.count() && lus[i] == secteur) return true;
+  lus.insert(secteur, i);
   return false;
 }
 
@@ -98,7 +101,6 @@ void lireChaine(Disque* disque, Partition* etendue, uint8_t* tampon, T_ListePart
   // A link back to an EBR of this chain ends it: every EBR is read once.
   BasicArray<uint64_t, const uint64_t> lus;
   while (lus.count() < MAXIMUM_EBR && !dejaLu(lus, lu)) {
-    lus.add(lu);
     if (!lireTable(disque, lu, tampon)) return;
     if (secteurs) secteurs->add(lu);
     if (resultat.count() >= MAXIMUM_PARTITIONS) return;
@@ -182,20 +184,22 @@ T_ListePartitions Disque::listePartitions(bool* mbrLu, bool* valide, bool* gpt,
 
   trouverPeripheriquesPartitions(&resultat);
 
-  // Selection sort by first sector; the earlier of equals stays first.
-  for (size_t i = 0; i + 1 < resultat.count(); ++i) {
-    size_t plusPetit = i;
-    for (size_t j = i + 1; j < resultat.count(); ++j) {
-      if (resultat[j]->entree().premierSecteur.lire() <
-          resultat[plusPetit]->entree().premierSecteur.lire()) {
-        plusPetit = j;
-      }
+  // By first sector, in the order of a selection sort (the earlier of equals
+  // at each step), without its n * n comparisons.
+  const size_t n = resultat.count();
+  if (n > 1) {
+    uint64_t* cles = static_cast<uint64_t*>(xmalloc(n * sizeof(uint64_t)));
+    size_t* ordre = static_cast<size_t*>(xmalloc(n * sizeof(size_t)));
+    Partition** avant = static_cast<Partition**>(xmalloc(n * sizeof(Partition*)));
+    for (size_t i = 0; i < n; ++i) {
+      avant[i] = resultat[i];
+      cles[i] = avant[i]->entree().premierSecteur.lire();
     }
-    if (plusPetit != i) {
-      Partition* echange = resultat[i];
-      resultat[i] = resultat[plusPetit];
-      resultat[plusPetit] = echange;
-    }
+    ordreTriSelection(cles, n, ordre);
+    for (size_t i = 0; i < n; ++i) resultat[i] = avant[ordre[i]];
+    free(avant);
+    free(ordre);
+    free(cles);
   }
 
   if (mbrLu) *mbrLu = lu;

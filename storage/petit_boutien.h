@@ -2,6 +2,16 @@
 // record made of them has no padding and no alignment on any target.
 #pragma once
 #include <cstdint>
+#include <cstring>
+
+// On a little-endian host the bytes are the value: one copy instead of a
+// byte loop, which the compiler keeps for 64 bits (the lists read several
+// fields of every partition entry).
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+#define LENS_HOTE_PETIT_BOUTIEN 1
+#else
+#define LENS_HOTE_PETIT_BOUTIEN 0
+#endif
 
 struct T_LE16 {
   uint8_t octets[2];
@@ -27,11 +37,19 @@ struct T_LE64 {
   uint8_t octets[8];
   uint64_t lire() const {
     uint64_t v = 0;
+#if LENS_HOTE_PETIT_BOUTIEN
+    memcpy(&v, octets, sizeof v);
+#else
     for (int i = 7; i >= 0; --i) v = (v << 8) | octets[i];
+#endif
     return v;
   }
   void ecrire(uint64_t v) {
+#if LENS_HOTE_PETIT_BOUTIEN
+    memcpy(octets, &v, sizeof v);
+#else
     for (int i = 0; i < 8; ++i) octets[i] = static_cast<uint8_t>(v >> (8 * i));
+#endif
   }
 };
 

@@ -265,6 +265,10 @@ const char* Support_Bloc::ouvrirAcces() {
 
 void Support_Bloc::fermerAcces() {
   TRACER_APPEL();
+  // Access references are taken only while opened and the flag is cleared
+  // only once none is counted: a closed medium has nothing to give back, and
+  // every destructor passes here with the registry's whole list to scan.
+  if (!ouvert_) return;
   if (SupportBlocManager::state(this, REFERENCE_ACCES)) {
     // The registry calls back here when the last access reference goes.
     liberer(REFERENCE_ACCES);

@@ -40,6 +40,8 @@ class Support_Bloc {
     T_Identifiant(int32_t type, const T_Identifiant* parent, int32_t numero);
     T_Identifiant(const T_Identifiant& autre);
     T_Identifiant& operator=(const T_Identifiant& autre);
+    // Takes over autre's text or parent; autre is left empty (kind 10).
+    T_Identifiant& operator=(T_Identifiant&& autre);
     ~T_Identifiant();
 
     bool operator==(const T_Identifiant& autre) const;

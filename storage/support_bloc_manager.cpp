@@ -10,6 +10,7 @@ BasicArray<SupportBlocManager::T_ListeSupport, SupportBlocManager::T_ListeSuppor
     SupportBlocManager::supports_;
 DeleteArray<SupportBlocManager::CachedSupportInfo> SupportBlocManager::cache_;
 bool SupportBlocManager::cacheActif_ = false;
+bool SupportBlocManager::utilisationTouchee_ = false;
 
 SupportBlocManager::CachedSupportInfo::CachedSupportInfo(const Support_Bloc::T_Identifiant& id,
                                                          const char* texteInfo, bool drapeau)
@@ -30,9 +31,19 @@ void SupportBlocManager::registerSupport(Support_Bloc* support) {
 
 size_t SupportBlocManager::indexOf(const Support_Bloc::T_Identifiant& identifiant) {
   TRACER_APPEL();
+  // The kind, and for a partition its number, settle most entries without
+  // the full comparison: the list holds a disk's every partition.
+  const int32_t type = identifiant.type();
+  const bool avecNumero = type == ID_PARTITION_MBR || type == ID_PARTITION_GPT;
+  const int32_t numero = identifiant.numero();
+  const T_ListeSupport* entrees = supports_.items();
   size_t n = supports_.count();
   for (size_t i = 0; i < n; ++i) {
-    if (supports_[i].support->identifiant() == identifiant) return i;
+    const Support_Bloc::T_Identifiant& autre = entrees[i].support->identifiant();
+    // A partition's number first: it tells the disk's partitions apart.
+    if (avecNumero ? autre.numero() != numero || autre.type() != type : autre.type() != type)
+      continue;
+    if (autre == identifiant) return i;
   }
   return n;
 }
@@ -65,7 +76,10 @@ void SupportBlocManager::addReference(Support_Bloc* support, int drapeaux) {
   T_ListeSupport& entree = supports_[i];
   ++entree.references;
   if (drapeaux & REFERENCE_ACCES) ++entree.acces;
-  if (drapeaux & REFERENCE_UTILISATION) ++entree.utilisation;
+  if (drapeaux & REFERENCE_UTILISATION) {
+    ++entree.utilisation;
+    utilisationTouchee_ = true;
+  }
 }
 
 bool SupportBlocManager::release(Support_Bloc* support, int drapeaux) {
@@ -82,7 +96,10 @@ bool SupportBlocManager::release(Support_Bloc* support, int drapeaux) {
     }
     if (i < supports_.count()) {
       T_ListeSupport& entree = supports_[i];
-      if (drapeaux & REFERENCE_UTILISATION) --entree.utilisation;
+      if (drapeaux & REFERENCE_UTILISATION) {
+        --entree.utilisation;
+        utilisationTouchee_ = true;
+      }
       if (entree.references-- != 1) return false;
       supports_.remove(i);
     }
@@ -111,8 +128,13 @@ bool SupportBlocManager::state(const Support_Bloc* support, int drapeaux) {
 
 bool SupportBlocManager::conflicts(const Support_Bloc* support, bool sautSoiMeme) {
   TRACER_APPEL();
-  for (size_t i = 0; i < supports_.count(); ++i) {
-    const T_ListeSupport& entree = supports_[i];
+  // Without any use count the walk would find nothing.
+  if (!utilisationTouchee_) return false;
+  // Nothing below changes the list; most entries have no use count.
+  const T_ListeSupport* entrees = supports_.items();
+  const size_t n = supports_.count();
+  for (size_t i = 0; i < n; ++i) {
+    const T_ListeSupport& entree = entrees[i];
     if (entree.utilisation == 0) continue;
     const Support_Bloc* autre = entree.support;
     if (sautSoiMeme && autre->identifiant() == support->identifiant()) continue;
@@ -126,6 +148,7 @@ bool SupportBlocManager::conflicts(const Support_Bloc* support, bool sautSoiMeme
 
 bool SupportBlocManager::pathInUse(const char* chemin) {
   TRACER_APPEL();
+  if (!utilisationTouchee_) return false;
   for (size_t i = 0; i < supports_.count(); ++i) {
     const T_ListeSupport& entree = supports_[i];
     if (entree.utilisation != 0 && entree.support->contientChemin(chemin)) return true;

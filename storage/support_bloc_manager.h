@@ -63,6 +63,9 @@ class SupportBlocManager {
   static BasicArray<T_ListeSupport, T_ListeSupport const> supports_;
   static DeleteArray<CachedSupportInfo> cache_;
   static bool cacheActif_;
+  // False until some use count changes: every use count is 0 until then,
+  // which is the case throughout the report programs.
+  static bool utilisationTouchee_;
 };
 
 // Instantiated once, in tableaux_stockage.cpp.

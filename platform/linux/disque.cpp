@@ -124,12 +124,15 @@ void Disque::trouverPeripheriquesPartitions(T_ListePartitions* liste) {
     }
     free(motif);
   } else {
+    // "%s%u": the prefix once, then each number after it (10 digits at most).
+    char* chemin = static_cast<char*>(xmalloc(longueur + 11));
+    memcpy(chemin, prefixe, longueur);
     for (size_t i = 0; i < liste->count(); ++i) {
       Partition* p = (*liste)[i];
-      char* chemin = texteFormate("%s%u", prefixe, static_cast<unsigned>(p->numero()));
+      formaterMessage(chemin + longueur, 11, "%u", static_cast<unsigned>(p->numero()));
       if (appelsSysteme.access(chemin, F_OK) == 0) p->ajouterChemin(chemin, true);
-      free(chemin);
     }
+    free(chemin);
   }
   free(prefixe);
 }

@@ -98,6 +98,24 @@ TEST(Format, ConsoleCompteEtVide) {
   EXPECT_EQ(capture.terminer(), std::string("a12bxyz\n\0|", 10) + std::string(4999, ' ') + "7");
 }
 
+TEST(Format, ConsoleEtTamponDonnentLesMemesOctets) {
+  // Runs, paddings and texts around and across the console's gathering;
+  // each format takes one text and one number.
+  const std::string long1(700, 'a'), long2(511, 'b');
+  struct Cas {
+    const char* format;
+    const char* texte;
+  } const cas[] = {{"%s|%u", long1.c_str()}, {"x%-600s|%u", long2.c_str()},
+                   {"%s%600u", long2.c_str()}, {"%-513s%%%5u", "y"}};
+  for (const Cas& c : cas) {
+    SortieCapturee capture;
+    int n = afficherMessage(c.format, c.texte, 42u);
+    std::string attendu = formate(c.format, c.texte, 42u);
+    EXPECT_EQ(capture.terminer(), attendu) << c.format;
+    EXPECT_EQ(static_cast<size_t>(n), attendu.size());
+  }
+}
+
 TEST(Format, PauseFinitAuRetourOuEnFinDEntree) {
   const char* invite = "-- Press Return to continue --";
   {

@@ -61,3 +61,17 @@ TEST(Identifiant, AffectationDepuisSoiOuSonParent) {
   ASSERT_NE(logique.parent(), nullptr);
   EXPECT_TRUE(*logique.parent() == disque);
 }
+
+TEST(Identifiant, AffectationDUnTemporaire) {
+  // The temporary's parent changes hands: freed once, by the target.
+  Id disque(ID_DISQUE, 4u);
+  Id cible(ID_FICHIER_DISQUE, "disk.img");
+  cible = Id(ID_PARTITION_MBR, &disque, 9);
+  EXPECT_EQ(cible.type(), ID_PARTITION_MBR);
+  EXPECT_EQ(cible.numero(), 9);
+  ASSERT_NE(cible.parent(), nullptr);
+  EXPECT_TRUE(*cible.parent() == disque);
+  EXPECT_TRUE(cible == Id(ID_PARTITION_MBR, &disque, 9));
+  cible = Id(ID_PERIPHERIQUE, "/dev/sda");
+  EXPECT_STREQ(cible.texte(), "/dev/sda");
+}

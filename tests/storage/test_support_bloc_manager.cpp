@@ -107,6 +107,20 @@ TEST_F(Registre, Conflits) {
   EXPECT_TRUE(SupportBlocManager::conflicts(autre, false));
 }
 
+TEST_F(Registre, UnCompteDUtilisationSousZeroCompteAussi) {
+  // A use reference given back that was never taken leaves -1, which the
+  // walk sees like any count that is not 0.
+  SupportMemoire* d = disque(0, "d");
+  SupportDependant* p = new SupportDependant(d, 1, "p");
+  d->acquerir(0);
+  EXPECT_FALSE(SupportBlocManager::conflicts(p, false));
+  EXPECT_FALSE(d->liberer(REFERENCE_UTILISATION));
+  EXPECT_EQ(SupportBlocManager::entry(0).utilisation, -1);
+  EXPECT_TRUE(SupportBlocManager::conflicts(p, false));
+  d->ajouterChemin("/dev/sdy", true);
+  EXPECT_TRUE(SupportBlocManager::pathInUse("/dev/sdy"));
+}
+
 TEST_F(Registre, LiberationGeneraleDependantsDAbord) {
   SupportMemoire* d = disque(0, "disque");
   new SupportDependant(d, 1, "p1");
