@@ -77,13 +77,14 @@ bool recreerConsole() {
 }
 
 // NT: the console recreated while the user's QuickEdit value is 0, the
-// value put back (or deleted when there was none) right after.
+// value put back (or deleted when there was none) right after. Without the
+// key or the value's change the console stays as it is.
 bool recreerConsoleSansEditionRapide() {
   TRACER_APPEL();
   HKEY cle;
   if (appelsWindows.RegOpenKeyExA(HKEY_CURRENT_USER, "Console", 0, ACCES_CLE_CONSOLE, &cle) !=
       ERROR_SUCCESS)
-    return recreerConsole();
+    return true;  // the console stays as it is
   BYTE court[8];
   memset(court, 0, sizeof court);
   BYTE* valeur = court;
@@ -95,10 +96,9 @@ bool recreerConsoleSansEditionRapide() {
     lu = appelsWindows.RegQueryValueExA(cle, "QuickEdit", nullptr, &type, valeur, &taille);
   }
   bool ok = true;
-  if (lu != ERROR_SUCCESS && lu != ERREUR_FICHIER_ABSENT) {
-    // A value that cannot be read could not be put back: left alone.
-    ok = recreerConsole();
-  } else {
+  // A value that cannot be read could not be put back: it is left alone,
+  // and the console as it is, as for any other registry failure.
+  if (lu == ERROR_SUCCESS || lu == ERREUR_FICHIER_ABSENT) {
     const DWORD zero = 0;
     if (appelsWindows.RegSetValueExA(cle, "QuickEdit", 0, REG_DWORD,
                                      reinterpret_cast<const BYTE*>(&zero), sizeof zero) == ERROR_SUCCESS &&

@@ -52,6 +52,11 @@ TEST(MaintenanceWindows, ConsoleRecreeSansEditionRapide) {
       // Longer than the first buffer: read whole and put back whole.
       {"12 bytes", true, {REG_BINARY, binaire}, "yes",
        {"RegSetValueExA QuickEdit 4", "FreeConsole", "AllocConsole QuickEdit=0", "RegSetValueExA QuickEdit 12"}},
+      // Registry failures keep the console and the value as they are.
+      {"key refused", true, {REG_DWORD, dword(1)}, "yes\nfail RegOpenKeyExA Console ERROR_ACCESS_DENIED", {}},
+      {"value unreadable", true, {REG_DWORD, dword(1)},
+       "yes\nfail RegQueryValueExA QuickEdit ERROR_ACCESS_DENIED", {}},
+      {"value not set", true, {REG_DWORD, dword(1)}, "yes\nfail RegSetValueExA QuickEdit ERROR_ACCESS_DENIED", {}},
       // No console to free: nothing allocated, the value put back.
       {"no console", true, {REG_DWORD, dword(1)}, "no",
        {"RegSetValueExA QuickEdit 4", "RegSetValueExA QuickEdit 4"}},
