@@ -85,6 +85,42 @@ struct T_AppelsWindows {
   BOOL(WINAPI* CloseClipboard)() = ::CloseClipboard;
   int(WINAPI* MessageBoxA)(HWND fenetre, LPCSTR texte, LPCSTR titre, UINT type) = ::MessageBoxA;
 
+  // Drive letters, volumes and system error texts. The volume enumeration
+  // is called directly only by the x86-64 build (the i686 one takes it from
+  // kernel32 at run time).
+  DWORD(WINAPI* GetLogicalDrives)() = ::GetLogicalDrives;
+  UINT(WINAPI* GetDriveTypeA)(LPCSTR racine) = ::GetDriveTypeA;
+  DWORD(WINAPI* QueryDosDeviceA)(LPCSTR nom, LPSTR cible, DWORD taille) = ::QueryDosDeviceA;
+#ifdef _WIN64
+  HANDLE(WINAPI* FindFirstVolumeA)(LPSTR nom, DWORD taille) = ::FindFirstVolumeA;
+  BOOL(WINAPI* FindNextVolumeA)(HANDLE recherche, LPSTR nom, DWORD taille) = ::FindNextVolumeA;
+  BOOL(WINAPI* FindVolumeClose)(HANDLE recherche) = ::FindVolumeClose;
+  BOOL(WINAPI* GetVolumePathNamesForVolumeNameA)(LPCSTR volume, LPCH noms, DWORD taille,
+                                                 PDWORD longueur) =
+      ::GetVolumePathNamesForVolumeNameA;
+#else
+  // Windows 9x and NT 4 lack them: an import would stop the program loading.
+  HANDLE(WINAPI* FindFirstVolumeA)(LPSTR nom, DWORD taille) = findFirstVolumeReel;
+  BOOL(WINAPI* FindNextVolumeA)(HANDLE recherche, LPSTR nom, DWORD taille) = findNextVolumeReel;
+  BOOL(WINAPI* FindVolumeClose)(HANDLE recherche) = findVolumeCloseReel;
+  BOOL(WINAPI* GetVolumePathNamesForVolumeNameA)(LPCSTR volume, LPCH noms, DWORD taille,
+                                                 PDWORD longueur) = getVolumePathNamesReel;
+#endif
+  BOOL(WINAPI* GetVolumeInformationA)(LPCSTR racine, LPSTR nom, DWORD tailleNom, LPDWORD serie,
+                                      LPDWORD longueurMax, LPDWORD drapeaux, LPSTR systeme,
+                                      DWORD tailleSysteme) = ::GetVolumeInformationA;
+  BOOL(WINAPI* GetDiskFreeSpaceA)(LPCSTR racine, LPDWORD secteursParGroupe, LPDWORD octetsParSecteur,
+                                  LPDWORD groupesLibres, LPDWORD groupes) = ::GetDiskFreeSpaceA;
+  BOOL(WINAPI* GetDiskFreeSpaceExA)(LPCSTR chemin, PULARGE_INTEGER libresAppelant,
+                                    PULARGE_INTEGER total, PULARGE_INTEGER libres) =
+#ifdef _WIN64
+      ::GetDiskFreeSpaceExA;
+#else
+      getDiskFreeSpaceExReel;
+#endif
+  DWORD(WINAPI* FormatMessageA)(DWORD drapeaux, LPCVOID source, DWORD message, DWORD langue,
+                                LPSTR tampon, DWORD taille, va_list* arguments) = ::FormatMessageA;
+  HLOCAL(WINAPI* LocalFree)(HLOCAL bloc) = ::LocalFree;
   // Maintenance: privileges and the administrators group, the registry
   // (advapi32), the console and the language (kernel32), the reboot and the
   // clipboard's text (user32, taken at run time). CheckTokenMembership and
@@ -127,6 +163,16 @@ struct T_AppelsWindows {
   // Null (ERROR_PROC_NOT_FOUND) where kernel32 does not export it.
   static PVOID WINAPI addVectoredExceptionHandlerReel(ULONG premier,
                                                       PVECTORED_EXCEPTION_HANDLER traitement);
+#ifndef _WIN64
+  // Failure (ERROR_PROC_NOT_FOUND) where kernel32 does not export them.
+  static HANDLE WINAPI findFirstVolumeReel(LPSTR nom, DWORD taille);
+  static BOOL WINAPI findNextVolumeReel(HANDLE recherche, LPSTR nom, DWORD taille);
+  static BOOL WINAPI findVolumeCloseReel(HANDLE recherche);
+  static BOOL WINAPI getVolumePathNamesReel(LPCSTR volume, LPCH noms, DWORD taille,
+                                            PDWORD longueur);
+  static BOOL WINAPI getDiskFreeSpaceExReel(LPCSTR chemin, PULARGE_INTEGER libresAppelant,
+                                            PULARGE_INTEGER total, PULARGE_INTEGER libres);
+#endif
 };
 
 extern T_AppelsWindows appelsWindows;

@@ -16,6 +16,7 @@
 
 #include "platform/windows/appels_windows.h"
 #include "sim/directives_machine.h"
+#include "sim/machine_windows_interne.h"
 #include "sim/machine_windows_maintenance.h"
 
 namespace {
@@ -1261,6 +1262,7 @@ class Chargeur {
       if (m.empty() || directiveLinux(m)) continue;
       if (!directive(m)) return faux(erreur, "machine:" + std::to_string(numero) + ": " + raison_);
     }
+    terminerVolumes(m_.volumes);
     return true;
   }
 
@@ -1393,10 +1395,11 @@ class Chargeur {
     std::string lettre = m[1];
     if (lettre.size() == 2 && lettre[1] == ':') lettre.pop_back();
     char c = lettre.size() == 1 ? static_cast<char>(toupper(static_cast<unsigned char>(lettre[0]))) : 0;
-    if (c < 'A' || c > 'Z') return refus("bad drive letter " + m[1]);
+    if (lettre == "-") c = 0;
+    else if (c < 'A' || c > 'Z') return refus("bad drive letter " + m[1]);
     v.lettre = c;
     for (const T_VolumeSimule& autre : m_.volumes)
-      if (autre.lettre == c) return refus("letter " + m[1] + " declared twice");
+      if (c != 0 && autre.lettre == c) return refus("letter " + m[1] + " declared twice");
     uint64_t n;
     const T_DisqueSimule* d = nullptr;
     if (lireNombreMachine(m[2], &n))
@@ -1429,8 +1432,9 @@ class Chargeur {
         v.systemeFichiers = valeur;
       } else if (o == "busy") {
         v.occupe = true;
-      } else {
-        return refus("unknown option " + o);
+      } else if (!optionVolume(o, &v, &raison_)) {
+        if (raison_.empty()) raison_ = "unknown option " + o;
+        return false;
       }
     }
     m_.volumes.push_back(v);
@@ -1457,7 +1461,8 @@ class Chargeur {
     bool code = false;
     for (const auto& c : codesDisque) code = code || e.fonction == c.first;
     for (const auto& c : codesVwin32) code = code || e.fonction == c.first;
-    if (!fonctionsEchec.count(e.fonction) && !code && !fonctionInterruption(e.fonction))
+    if (!fonctionsEchec.count(e.fonction) && !code && !fonctionInterruption(e.fonction) &&
+        !fonctionEchecVolume(e.fonction))
       return refus("unknown function " + e.fonction);
     e.chemin = m[2];
     if (!lireErreur(m[3], &e.erreur)) return refus("bad error " + m[3]);
@@ -1482,6 +1487,16 @@ const std::string aucuneRacine;
 
 }  // namespace
 
+bool echecInjecte(const char* fonction, const std::string& chemin) {
+  return active != nullptr && injecte(fonction, chemin);
+}
+
+bool fonctionExportee(const std::string& nom) { return active == nullptr || exporte(nom); }
+
+bool familleNTSimulee() {
+  return active == nullptr || active->version == nullptr ||
+         active->version->plateforme == VER_PLATFORM_WIN32_NT;
+}
 // ---------------------------------------------------------------- for the maintenance side
 
 bool injecteMaintenance(const char* fonction, const std::string& chemin) {
@@ -1531,12 +1546,14 @@ bool installerMachine(const std::string& racine, std::string* erreur) {
   active = m;
   m->sauvegarde = appelsWindows;
   brancher(appelsWindows);
+  brancherVolumes(appelsWindows);
   return true;
 }
 
 void retirerMachine() {
   if (active == nullptr) return;
   appelsWindows = active->sauvegarde;
+  retirerVolumes();
   retirerMaintenance();
   for (const auto& h : active->handles) ::CloseHandle(h.first);
   if (active->pressePapier != nullptr) ::GlobalFree(active->pressePapier);

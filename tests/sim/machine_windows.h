@@ -33,13 +33,21 @@ struct T_DisqueSimule {
   bool sansVerification = false;       // noverify: no write-verify in the BIOS
 };
 struct T_VolumeSimule {
-  char lettre = 'C';
+  char lettre = 'C';                  // 0: a volume without a drive letter
   unsigned disque = 0;
   uint64_t decalage = 0, taille = 0;  // bytes, inside the drive
   std::string nom;                    // \\?\Volume{...}\ form
   std::string type = "fixed";         // fixed, removable, cdrom, remote, ramdisk
   std::string systemeFichiers;        // empty when not given
   bool occupe = false;
+  // The volume side (machine_windows_volumes.cpp).
+  unsigned partition = 0;             // PartitionN of its drive; 0: by offset
+  bool ciblePartition = false;        // QueryDosDeviceA gives \Device\HarddiskD\PartitionN
+  long long numeroAnnonce = -1;       // device number its volume reports; -1: its drive's
+  std::vector<std::string> montages;  // mount paths beside its letter's root
+  std::string etiquette;
+  uint64_t libres = 0;                // free bytes
+  bool lectureSeule = false;
 };
 const std::vector<T_DisqueSimule>& disquesSimules();
 const std::vector<T_VolumeSimule>& volumesSimules();
