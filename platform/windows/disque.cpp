@@ -12,6 +12,8 @@
 #include "core/options.h"
 #include "core/texte.h"
 #include "platform/windows/appels_windows.h"
+#include "platform/windows/lecteurs.h"
+#include "platform/windows/lock_manager.h"
 #include "platform/windows/services.h"
 #include "platform/windows/transferts.h"
 #include "platform/windows/vwin32.h"
@@ -32,15 +34,6 @@ const uint8_t BIOS_EXTENSIONS = 0x41;
 const uint8_t BIOS_PARAMETRES_ETENDUS = 0x48;
 const uint8_t BIOS_FONCTION_INVALIDE = 1;
 const uint8_t BIOS_DISQUE_FIXE = 3;
-
-// The lock-failure text of the Windows lock manager, answered by an NT disk
-// before XP, which cannot lock its volumes.
-const char* const MESSAGE_VERROU_IMPOSSIBLE =
-    "Program cannot lock support access to avoid other program accessing it.\n"
-    "This can be due to some files being used on this support, so you need\n"
-    "to close programs that use these files.\n"
-    "If this support is the in use system partition, you need to use\n"
-    "Talvermoss from another system or from a bootable floppy or CD.";
 
 uint8_t statutBios(const DIOC_REGISTERS& r) { return static_cast<uint8_t>(r.reg_EAX >> 8); }
 bool echoue(const DIOC_REGISTERS& r) { return (r.reg_Flags & DRAPEAU_RETENUE) != 0; }
@@ -531,7 +524,7 @@ const char* Disque_Etendu::ouvrir() {
   const char* refus = Support_Bloc::ouvrir();
   if (refus || handle_ == INVALID_HANDLE_VALUE) return refus;
   // Before XP the volumes on the disk cannot be locked.
-  if (!estWindowsXPOuPlus()) return MESSAGE_VERROU_IMPOSSIBLE;
+  if (!estWindowsXPOuPlus()) return MESSAGE_ECHEC_VERROU;
   return verrouillerChemins(0);
 }
 
@@ -541,6 +534,9 @@ void Disque_Etendu::fermer() {
   Support_Bloc::fermer();
 }
 
-// Stand-in until the partition-to-volume mapping replaces it: no name is
-// attached to a disk or its partitions.
-void Disque::trouverPeripheriquesPartitions(T_ListePartitions*) {}
+// The drive letters and volume paths that lie on the disk (no list) or on
+// each listed partition.
+void Disque::trouverPeripheriquesPartitions(T_ListePartitions* liste) {
+  TRACER_APPEL();
+  construireCorrespondances(this, liste);
+}

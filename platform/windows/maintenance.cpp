@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +12,7 @@
 #include "core/format.h"
 #include "core/memoire.h"
 #include "platform/windows/appels_windows.h"
+#include "platform/windows/lecteurs.h"
 #include "platform/windows/services.h"
 #include "platform/windows/traitement_erreurs.h"
 #include "platform/windows/vwin32.h"
@@ -198,6 +200,115 @@ void analyserLocale(bool* francais, bool* utf8) {
   // Only when something else loaded kernel32's optional entry points.
   T_GetUserDefaultUILanguage interface = pointsEntreeKernel32().getUserDefaultUILanguage;
   if (interface != nullptr && (interface() & 0x3FF) == FRANCAIS) *francais = true;
+}
+
+// ---------------------------------------------------------------- drive sizes
+
+namespace {
+
+// The root path of a letter: "X:\".
+void racineLecteur(char lettre, char racine[4]) {
+  TRACER_APPEL();
+  formaterMessage(racine, 4, "%c:%c", lettre, '\\');
+}
+
+// The four figures of GetDiskFreeSpaceA; false when the call fails.
+bool figuresLecteur(char lettre, DWORD* secteursParGroupe, DWORD* octetsParSecteur, DWORD* libres,
+                    DWORD* groupes) {
+  TRACER_APPEL();
+  char racine[4];
+  racineLecteur(lettre, racine);
+  *secteursParGroupe = *octetsParSecteur = *libres = *groupes = 0;
+  return appelsWindows.GetDiskFreeSpaceA(racine, secteursParGroupe, octetsParSecteur, libres, groupes) !=
+         FALSE;
+}
+
+// Free (or total) bytes: GetDiskFreeSpaceExA when kernel32 has it, else the
+// product of the three figures in 64 bits, so that no volume above 4 GiB is cut.
+bool octetsLecteur(char lettre, uint64_t* octets, bool total) {
+  TRACER_APPEL();
+  chargerKernel32();
+  T_GetDiskFreeSpaceExA ex = pointsEntreeKernel32().getDiskFreeSpaceExA;
+  char racine[4];
+  racineLecteur(lettre, racine);
+  ULARGE_INTEGER appelant, tout, libres;
+  if (ex != nullptr && ex(racine, &appelant, &tout, &libres)) {
+    *octets = total ? tout.QuadPart : appelant.QuadPart;
+    return true;
+  }
+  DWORD s, o, l, g;
+  if (!figuresLecteur(lettre, &s, &o, &l, &g)) return false;
+  *octets = static_cast<uint64_t>(o) * s * (total ? g : l);
+  return true;
+}
+
+}  // namespace
+
+bool espaceLibreLecteur(char lettre, uint64_t* octets) { return octetsLecteur(lettre, octets, false); }
+
+bool tailleLecteur(char lettre, uint64_t* octets) { return octetsLecteur(lettre, octets, true); }
+
+uint32_t nombreClustersLecteur(char lettre) {
+  TRACER_APPEL();
+  DWORD s, o, l, g;
+  return figuresLecteur(lettre, &s, &o, &l, &g) ? g : 0;
+}
+
+uint32_t tailleClusterLecteur(char lettre) {
+  TRACER_APPEL();
+  DWORD s, o, l, g;
+  return figuresLecteur(lettre, &s, &o, &l, &g) ? s * o : 0;
+}
+
+uint32_t tailleSecteurLecteur(char lettre) {
+  TRACER_APPEL();
+  DWORD s, o, l, g;
+  return figuresLecteur(lettre, &s, &o, &l, &g) ? o : 0;
+}
+
+char* informationsVolume(char lettre) {
+  TRACER_APPEL();
+  char racine[4];
+  racineLecteur(lettre, racine);
+  char nom[256], systeme[64];
+  memset(nom, 0, sizeof nom);
+  DWORD serie = 0, longueur = 0, drapeaux = 0;
+  if (!appelsWindows.GetVolumeInformationA(racine, nom, sizeof nom, &serie, &longueur, &drapeaux, systeme,
+                                           sizeof systeme))
+    return nullptr;
+  nom[sizeof nom - 1] = '\0';
+  return nom[0] != '\0' ? xstrdup(nom) : nullptr;
+}
+
+StringArray listerLettresLecteurs() {
+  TRACER_APPEL();
+  StringArray lettres;
+  DWORD presents = appelsWindows.GetLogicalDrives();
+  for (unsigned i = 0; i < 32; ++i) {
+    if (!(presents & (1u << i))) continue;
+    char texte[3] = {static_cast<char>('A' + i), ':', '\0'};
+    lettres.add(texte);
+  }
+  return lettres;
+}
+
+bool verifierLecteur(char lettre) {
+  TRACER_APPEL();
+  if (lettre >= 'a' && lettre <= 'z') lettre = static_cast<char>(lettre - 'a' + 'A');
+  bool amovible = false;
+  if (verifierLettreLecteur(lettre, &amovible)) return true;
+  if (lettre <= 64 || static_cast<unsigned char>(lettre) >= 'A' + nombreLettresLecteurs() ||
+      estLettreRemappee(lettre))
+    return false;
+  char racine[4];
+  racineLecteur(lettre, racine);
+  UINT type = appelsWindows.GetDriveTypeA(racine);
+  if (type == DRIVE_UNKNOWN || type == DRIVE_NO_ROOT_DIR) {
+    errno = ENOENT;
+    return false;
+  }
+  errno = 0;
+  return true;
 }
 
 // ---------------------------------------------------------------- volume sectors

@@ -5,6 +5,7 @@
 #pragma once
 #include <cstdint>
 
+#include "core/string_array.h"
 #include "platform/windows/transferts.h"
 
 // Every open stream of the runtime library flushed, then a half-second pause.
@@ -31,6 +32,21 @@ void forcerAdministrateur();
 // French when the user's language (or, once chargerKernel32 ran, the user
 // interface's) is French; never UTF-8 on Windows.
 void analyserLocale(bool* francais, bool* utf8);
+
+// Drive sizes of a letter's root: free bytes for the caller and total bytes
+// (GetDiskFreeSpaceExA when kernel32 has it, else a 64-bit product of the
+// cluster figures); clusters, bytes a cluster and a sector (0 on failure).
+bool espaceLibreLecteur(char lettre, uint64_t* octets);
+bool tailleLecteur(char lettre, uint64_t* octets);
+uint32_t nombreClustersLecteur(char lettre);
+uint32_t tailleClusterLecteur(char lettre);
+uint32_t tailleSecteurLecteur(char lettre);
+// The volume's label (free it), or null when it has none.
+char* informationsVolume(char lettre);
+// "A:", "C:"... for every present drive, in letter order.
+StringArray listerLettresLecteurs();
+// A usable letter (lower case accepted); errno 2 when it has no root.
+bool verifierLecteur(char lettre);
 
 // Sectors of a locked volume (the key of LockManager::lockVolume). On 9x
 // *mode persists between calls on one volume: 0 int 25h/26h with registers,

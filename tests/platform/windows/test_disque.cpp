@@ -18,6 +18,7 @@
 #include "images_motif.h"
 #include "platform/windows/appels_windows.h"
 #include "platform/windows/disque.h"
+#include "platform/windows/lock_manager.h"
 #include "platform/windows/transferts.h"
 #include "platform/windows/vwin32.h"
 #include "sim/machine_windows.h"
@@ -250,6 +251,34 @@ TEST_F(DisquesWindows, LecturesEtDescription) {
   // On XP a disk without volumes locks nothing and opens.
   EXPECT_EQ(d->ouvrir(), nullptr);
   d->fermer();
+}
+
+// The volumes that lie on the disk become its paths, and are locked while
+// it is open; one refusal leaves none locked.
+TEST_F(DisquesWindows, VolumesDuDisqueVerrouilles) {
+  for (bool occupe : {false, true}) {
+    MachineTemporaire m;
+    m.image("d.img", 8 << 20);
+    OptionsTablens options(false, false, 0, 0, 0, 0, 0);
+    Disque* d = creer(m, std::string("windows xp\ndrive 0 d.img\nvolume E 0 0 8M") + (occupe ? " busy" : "") +
+                             "\nvolume F 0 0 1M\n");
+    ASSERT_NE(d, nullptr);
+    EXPECT_NE(d->chemins().find("E:", 0), d->chemins().count());
+    EXPECT_NE(d->chemins().find("F:", 0), d->chemins().count());
+    const char* refus = d->ouvrir();
+    if (occupe) {
+      EXPECT_EQ(refus, MESSAGE_ECHEC_VERROU);
+      EXPECT_EQ(LockManager::volumeLocks().count(), 0u);
+    } else {
+      EXPECT_EQ(refus, nullptr);
+      EXPECT_EQ(LockManager::volumeLocks().count(), 2u);
+      d->fermer();
+    }
+    EXPECT_EQ(LockManager::volumeLocks().count(), 0u);
+    d->liberer(0);
+    TearDown();
+    SetUp();
+  }
 }
 
 TEST_F(DisquesWindows, CandidatsDeGeometrie) {

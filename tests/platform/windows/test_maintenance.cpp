@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -223,6 +225,51 @@ TEST(MaintenanceWindows, RedemarrageMiniNT) {
     EXPECT_EQ(r.statut, 0);
     EXPECT_EQ(r.sortie.find(MESSAGE_REDEMARRAGE_IMPOSSIBLE) == std::string::npos, accorde) << r.sortie;
   }
+}
+
+// Drive sizes, labels and letters (a child each: kernel32's optional entry
+// points are taken once per run).
+std::string lecteurs(const std::string& lignes) {
+  ResultatEnfant r = executerEnfant([lignes] {
+    MachineTemporaire m;
+    m.image("d.img", 6ULL << 30);
+    m.machine("drive 0 d.img\n"
+              "volume A 0 0 512K\n"
+              "volume C 0 1M 5G free=4294967295 label=SYSTEM fs=NTFS\n"
+              "volume D 0 5121M 100M fs=FAT32\n" +
+              lignes);
+    if (!m.installer()) {
+      afficherMessage("%s", m.erreur().c_str());
+      return;
+    }
+    StringArray lettres = listerLettresLecteurs();
+    for (size_t i = 0; i < lettres.count(); ++i) afficherMessage("%s ", lettres[i]);
+    uint64_t total = 0, libre = 0;
+    bool t = tailleLecteur('C', &total), l = espaceLibreLecteur('C', &libre);
+    afficherMessage("| %d %llu %d %llu | %u %u %u |", t, static_cast<unsigned long long>(total), l,
+                    static_cast<unsigned long long>(libre), nombreClustersLecteur('C'),
+                    tailleClusterLecteur('C'), tailleSecteurLecteur('C'));
+    afficherMessage(" %d %u", tailleLecteur('Q', &total), nombreClustersLecteur('Q'));
+    char* c = informationsVolume('C');
+    char* d = informationsVolume('D');
+    afficherMessage(" | %s %s", c ? c : "(null)", d ? d : "(null)");
+    free(c);
+    free(d);
+    errno = 0;
+    bool q = verifierLecteur('q');
+    int erreurQ = errno;
+    afficherMessage(" | %d %d %d %d", verifierLecteur('c'), q, erreurQ, verifierLecteur('@'));
+  });
+  EXPECT_EQ(r.statut, 0) << r.sortie;
+  return r.sortie;
+}
+
+TEST(MaintenanceWindows, TaillesEtLettresDesLecteurs) {
+  const std::string suite = " | 1310720 4096 512 | 0 0 | SYSTEM (null) | 1 0 2 0";
+  EXPECT_EQ(lecteurs(""), "A: C: D: | 1 5368709120 1 4294967295" + suite);
+  // Without GetDiskFreeSpaceExA the three figures multiply in 64 bits: a
+  // volume above 4 GiB keeps its size (free space in whole clusters).
+  EXPECT_EQ(lecteurs("missing GetDiskFreeSpaceExA\n"), "A: C: D: | 1 5368709120 1 4294963200" + suite);
 }
 
 TEST(MaintenanceWindows, TexteDuPressePapier) {
