@@ -96,7 +96,8 @@ Disque::Disque(uint8_t numero, const T_InfoDisque& g)
   TRACER_APPEL();
   identifiant_ = T_Identifiant(ID_DISQUE, numero);
   if (numero < nombreDisques()) {
-    ajouterChemin(nomDisque(numero), true);
+    const char* chemin = cheminPropreDisque(numero);
+    if (chemin) ajouterChemin(chemin, true);
     trouverPeripheriquesPartitions(nullptr);
   }
 }

@@ -125,7 +125,12 @@ class Disque_Standard : public Disque {
 // layer provides every body.
 class Disque_Etendu : public Disque {
  public:
+#ifdef _WIN32
+  // handle: the open \\.\PHYSICALDRIVEn (NT), INVALID_HANDLE_VALUE on 9x.
+  Disque_Etendu(uint8_t numero, uint8_t modeAcces, void* handle, const T_InfoDisque& geometrie);
+#else
   Disque_Etendu(uint8_t numero, uint8_t modeAcces, int32_t fd, const T_InfoDisque& geometrie);
+#endif
   ~Disque_Etendu() override;
 
   Disque_Etendu* acquerir(int drapeaux) override;
@@ -139,12 +144,22 @@ class Disque_Etendu : public Disque {
   const char* ouvrir() override;
   void fermer() override;
 
+#ifdef _WIN32
+  void* handle() const { return handle_; }
+  uint8_t modeAcces() const { return modeAcces_; }
+#else
   int32_t fd() const { return fd_; }
+#endif
   bool ecrit() const { return ecrit_; }
 
  protected:
+#ifdef _WIN32
+  void* handle_;
+  bool ecrit_;  // the system re-reads the layout at destruction
+#else
   int32_t fd_;
   bool ecrit_;  // the kernel re-reads the table at destruction
+#endif
   uint8_t modeAcces_;
   uint8_t genreTransfert_;
 };

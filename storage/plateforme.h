@@ -21,6 +21,10 @@ void deverrouillerCheminSupport(const char* chemin);
 // device name, owned by the list, or null when n is not below the count.
 uint8_t nombreDisques();
 const char* nomDisque(uint8_t numero);
+// The device path a disk object carries as its own first path, or null: a
+// Linux disk has its device name, a Windows disk none (only the drive
+// letters and volumes that lie on it).
+const char* cheminPropreDisque(uint8_t numero);
 
 // A local time (such as a FAT date) brought back to UTC by the process's
 // local-time offset; unchanged when the shift would leave 0 to 0xFFFFFFFF.

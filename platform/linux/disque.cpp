@@ -101,6 +101,8 @@ Disque* Disque::creer(uint8_t numero) {
   return disque;
 }
 
+const char* cheminPropreDisque(uint8_t numero) { return nomDisque(numero); }
+
 void Disque::trouverPeripheriquesPartitions(T_ListePartitions* liste) {
   TRACER_APPEL();
   OptionsSupportBloc* options = optionsSupportBloc();

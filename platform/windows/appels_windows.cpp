@@ -58,3 +58,59 @@ BOOL WINAPI T_AppelsWindows::getDiskFreeSpaceExReel(LPCSTR chemin, PULARGE_INTEG
   return f ? f(chemin, libresAppelant, total, libres) : FALSE;
 }
 #endif
+// ---------------------------------------------------------------- maintenance
+
+namespace {
+
+// The entry point of a module taken at run time, or null (last error
+// ERROR_PROC_NOT_FOUND) when the module or the entry is missing.
+template <typename T>
+T pointEntree(const char* module, const char* nom) {
+  HMODULE m = ::GetModuleHandleA(module);
+  if (m == nullptr) m = ::LoadLibraryA(module);
+  FARPROC p = m ? ::GetProcAddress(m, nom) : nullptr;
+  T r = nullptr;
+  if (p == nullptr) {
+    ::SetLastError(ERROR_PROC_NOT_FOUND);
+    return r;
+  }
+  static_assert(sizeof r == sizeof p, "function pointers of one size");
+  memcpy(&r, &p, sizeof r);
+  return r;
+}
+
+}  // namespace
+
+BOOL WINAPI T_AppelsWindows::allocateAndInitializeSidReel(PSID_IDENTIFIER_AUTHORITY autorite,
+                                                          BYTE nombre, DWORD a0, DWORD a1, DWORD a2,
+                                                          DWORD a3, DWORD a4, DWORD a5, DWORD a6,
+                                                          DWORD a7, PSID* sid) {
+  typedef BOOL(WINAPI * T_Allouer)(PSID_IDENTIFIER_AUTHORITY, BYTE, DWORD, DWORD, DWORD, DWORD,
+                                   DWORD, DWORD, DWORD, DWORD, PSID*);
+  T_Allouer allouer = pointEntree<T_Allouer>("advapi32.dll", "AllocateAndInitializeSid");
+  return allouer ? allouer(autorite, nombre, a0, a1, a2, a3, a4, a5, a6, a7, sid) : FALSE;
+}
+
+BOOL WINAPI T_AppelsWindows::checkTokenMembershipReel(HANDLE jeton, PSID sid, PBOOL membre) {
+  typedef BOOL(WINAPI * T_Verifier)(HANDLE, PSID, PBOOL);
+  T_Verifier verifier = pointEntree<T_Verifier>("advapi32.dll", "CheckTokenMembership");
+  return verifier ? verifier(jeton, sid, membre) : FALSE;
+}
+
+PVOID WINAPI T_AppelsWindows::freeSidReel(PSID sid) {
+  typedef PVOID(WINAPI * T_Liberer)(PSID);
+  T_Liberer liberer = pointEntree<T_Liberer>("advapi32.dll", "FreeSid");
+  return liberer ? liberer(sid) : sid;
+}
+
+BOOL WINAPI T_AppelsWindows::exitWindowsExReel(UINT drapeaux, DWORD raison) {
+  typedef BOOL(WINAPI * T_Quitter)(UINT, DWORD);
+  T_Quitter quitter = pointEntree<T_Quitter>("user32.dll", "ExitWindowsEx");
+  return quitter ? quitter(drapeaux, raison) : FALSE;
+}
+
+HANDLE WINAPI T_AppelsWindows::getClipboardDataReel(UINT format) {
+  typedef HANDLE(WINAPI * T_Lire)(UINT);
+  T_Lire lire = pointEntree<T_Lire>("user32.dll", "GetClipboardData");
+  return lire ? lire(format) : nullptr;
+}

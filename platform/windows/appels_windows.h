@@ -121,6 +121,44 @@ struct T_AppelsWindows {
   DWORD(WINAPI* FormatMessageA)(DWORD drapeaux, LPCVOID source, DWORD message, DWORD langue,
                                 LPSTR tampon, DWORD taille, va_list* arguments) = ::FormatMessageA;
   HLOCAL(WINAPI* LocalFree)(HLOCAL bloc) = ::LocalFree;
+  // Maintenance: privileges and the administrators group, the registry
+  // (advapi32), the console and the language (kernel32), the reboot and the
+  // clipboard's text (user32, taken at run time). CheckTokenMembership and
+  // the SID functions are missing before Windows 2000 (or on 9x): taken at
+  // run time too, so that no old system refuses to load the program.
+  BOOL(WINAPI* OpenProcessToken)(HANDLE processus, DWORD acces, PHANDLE jeton) = ::OpenProcessToken;
+  BOOL(WINAPI* LookupPrivilegeValueA)(LPCSTR systeme, LPCSTR nom, PLUID valeur) =
+      ::LookupPrivilegeValueA;
+  BOOL(WINAPI* AdjustTokenPrivileges)(HANDLE jeton, BOOL toutRetirer, PTOKEN_PRIVILEGES nouveaux,
+                                      DWORD taille, PTOKEN_PRIVILEGES anciens, PDWORD tailleRendue) =
+      ::AdjustTokenPrivileges;
+  LONG(WINAPI* RegOpenKeyExA)(HKEY cle, LPCSTR sousCle, DWORD options, REGSAM acces, PHKEY resultat) =
+      ::RegOpenKeyExA;
+  LONG(WINAPI* RegQueryValueExA)(HKEY cle, LPCSTR nom, LPDWORD reserve, LPDWORD type, LPBYTE donnees,
+                                 LPDWORD taille) = ::RegQueryValueExA;
+  LONG(WINAPI* RegSetValueExA)(HKEY cle, LPCSTR nom, DWORD reserve, DWORD type, const BYTE* donnees,
+                               DWORD taille) = ::RegSetValueExA;
+  LONG(WINAPI* RegDeleteValueA)(HKEY cle, LPCSTR nom) = ::RegDeleteValueA;
+  LONG(WINAPI* RegCloseKey)(HKEY cle) = ::RegCloseKey;
+  BOOL(WINAPI* AllocateAndInitializeSid)(PSID_IDENTIFIER_AUTHORITY autorite, BYTE nombre, DWORD a0,
+                                         DWORD a1, DWORD a2, DWORD a3, DWORD a4, DWORD a5, DWORD a6,
+                                         DWORD a7, PSID* sid) = allocateAndInitializeSidReel;
+  BOOL(WINAPI* CheckTokenMembership)(HANDLE jeton, PSID sid, PBOOL membre) = checkTokenMembershipReel;
+  PVOID(WINAPI* FreeSid)(PSID sid) = freeSidReel;
+  BOOL(WINAPI* AllocConsole)() = ::AllocConsole;
+  BOOL(WINAPI* FreeConsole)() = ::FreeConsole;
+  LANGID(WINAPI* GetUserDefaultLangID)() = ::GetUserDefaultLangID;
+  BOOL(WINAPI* ExitWindowsEx)(UINT drapeaux, DWORD raison) = exitWindowsExReel;
+  HANDLE(WINAPI* GetClipboardData)(UINT format) = getClipboardDataReel;
+
+  // Failure (ERROR_PROC_NOT_FOUND) where the module does not export them.
+  static BOOL WINAPI allocateAndInitializeSidReel(PSID_IDENTIFIER_AUTHORITY autorite, BYTE nombre,
+                                                  DWORD a0, DWORD a1, DWORD a2, DWORD a3, DWORD a4,
+                                                  DWORD a5, DWORD a6, DWORD a7, PSID* sid);
+  static BOOL WINAPI checkTokenMembershipReel(HANDLE jeton, PSID sid, PBOOL membre);
+  static PVOID WINAPI freeSidReel(PSID sid);
+  static BOOL WINAPI exitWindowsExReel(UINT drapeaux, DWORD raison);
+  static HANDLE WINAPI getClipboardDataReel(UINT format);
 
   // Null (ERROR_PROC_NOT_FOUND) where kernel32 does not export it.
   static PVOID WINAPI addVectoredExceptionHandlerReel(ULONG premier,

@@ -97,3 +97,47 @@ bool pressePapierContientTexte() { return contenu != nullptr && !binaire; }
 const void* contenuPressePapier() { return contenu; }
 
 uint64_t longueurPressePapier() { return longueur; }
+
+namespace {
+
+// The system clipboard's text, kept as a malloc'd copy with its NUL; an
+// empty clipboard or one without text leaves the kept content as it was.
+void lireTexteSysteme() {
+  TRACER_APPEL();
+  if (!appelsWindows.OpenClipboard(nullptr)) return;
+  HANDLE bloc = appelsWindows.GetClipboardData(CF_TEXT);
+  if (bloc != nullptr) {
+    const char* texte = static_cast<const char*>(appelsWindows.GlobalLock(bloc));
+    if (texte != nullptr && texte[0] != '\0') {
+      viderPressePapier();
+      size_t n = strlen(texte);
+      char* copie = static_cast<char*>(malloc(n + 1));
+      if (copie != nullptr) {
+        memcpy(copie, texte, n + 1);
+        contenu = copie;
+        longueur = n;
+        binaire = false;
+      }
+    }
+    if (texte != nullptr) appelsWindows.GlobalUnlock(bloc);
+  }
+  appelsWindows.CloseClipboard();
+}
+
+}  // namespace
+
+bool lireTextePressePapier() {
+  TRACER_APPEL();
+  lireTexteSysteme();
+  enregistrerSortie();
+  return contenu != nullptr && !binaire;
+}
+
+bool lirePressePapier() {
+  TRACER_APPEL();
+  if (contenu == nullptr || !binaire) {
+    lireTexteSysteme();
+    enregistrerSortie();
+  }
+  return contenu != nullptr;
+}

@@ -15,3 +15,8 @@ bool pressePapierContientTexte();
 // The kept content (null when empty) and its length without a terminator.
 const void* contenuPressePapier();
 uint64_t longueurPressePapier();
+// The system clipboard's text read into the kept content (left as it was
+// when there is none). lirePressePapier leaves kept bytes unread over.
+// True: the kept content is text, or something is kept.
+bool lireTextePressePapier();
+bool lirePressePapier();

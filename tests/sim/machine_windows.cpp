@@ -17,6 +17,7 @@
 #include "platform/windows/appels_windows.h"
 #include "sim/directives_machine.h"
 #include "sim/machine_windows_interne.h"
+#include "sim/machine_windows_maintenance.h"
 
 namespace {
 
@@ -104,7 +105,11 @@ const std::set<std::string> fonctionsEchec = {
     "GlobalUnlock",     "OpenClipboard",   "EmptyClipboard",        "SetClipboardData",
     "CloseClipboard",   "MessageBoxA",     "CreateFileA",           "ReadFile",
     "WriteFile",        "SetFilePointer",  "SetFilePointerEx",      "FlushFileBuffers",
-    "DeviceIoControl",  "CloseHandle"};
+    "DeviceIoControl",  "CloseHandle",
+    // The maintenance side.
+    "OpenProcessToken", "AdjustTokenPrivileges", "RegOpenKeyExA", "RegQueryValueExA",
+    "RegSetValueExA", "AllocateAndInitializeSid", "CheckTokenMembership", "FreeConsole",
+    "AllocConsole", "ExitWindowsEx", "GetClipboardData"};
 
 // Control codes answered on a physical drive, by name for fail directives.
 const std::pair<const char*, DWORD> codesDisque[] = {
@@ -1204,6 +1209,7 @@ void brancher(T_AppelsWindows& a) {
   a.FlushFileBuffers = simFlushFileBuffers;
   a.DeviceIoControl = simDeviceIoControl;
   a.Sleep = simSleep;
+  brancherMaintenance(a);
 }
 
 // ---------------------------------------------------------------- loading
@@ -1491,6 +1497,13 @@ bool familleNTSimulee() {
   return active == nullptr || active->version == nullptr ||
          active->version->plateforme == VER_PLATFORM_WIN32_NT;
 }
+// ---------------------------------------------------------------- for the maintenance side
+
+bool injecteMaintenance(const char* fonction, const std::string& chemin) {
+  return injecte(fonction, chemin);
+}
+HGLOBAL pressePapierSimule() { return active->pressePapier; }
+bool pressePapierOuvertSimule() { return active->pressePapierOuvert; }
 
 std::string cheminWindows(const std::string& chemin) {
   if (chemin.empty() || chemin[0] != '/') return chemin;
@@ -1541,6 +1554,7 @@ void retirerMachine() {
   if (active == nullptr) return;
   appelsWindows = active->sauvegarde;
   retirerVolumes();
+  retirerMaintenance();
   for (const auto& h : active->handles) ::CloseHandle(h.first);
   if (active->pressePapier != nullptr) ::GlobalFree(active->pressePapier);
   DeleteCriticalSection(&active->verrou);
