@@ -721,6 +721,8 @@ PARTITION_STYLE styleDisque(const T_DisqueSimule& d, DWORD* signature) {
   return PARTITION_STYLE_MBR;
 }
 
+}  // namespace
+
 DISK_GEOMETRY geometrieDisque(const T_DisqueSimule& d) {
   DISK_GEOMETRY g;
   memset(&g, 0, sizeof g);
@@ -731,6 +733,8 @@ DISK_GEOMETRY geometrieDisque(const T_DisqueSimule& d) {
   g.BytesPerSector = d.tailleSecteur;
   return g;
 }
+
+namespace {
 
 BOOL sortieTrop(DWORD erreur) {
   ::SetLastError(erreur);

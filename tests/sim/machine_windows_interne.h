@@ -17,6 +17,8 @@ bool familleNTSimulee();
 
 // A fail directive may name these functions and control codes too.
 bool fonctionEchecVolume(const std::string& nom);
+// The drive's geometry as IOCTL_DISK_GET_DRIVE_GEOMETRY gives it.
+DISK_GEOMETRY geometrieDisque(const T_DisqueSimule& d);
 // A volume option of the volume side; false when it is not one.
 bool optionVolume(const std::string& option, T_VolumeSimule* volume, std::string* raison);
 // Numbers the volumes once every directive is read.

@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <winioctl.h>
 
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -39,7 +40,8 @@ const std::set<std::string> nomsEchec = {
     "GetDiskFreeSpaceExA", "CreateFileA", "DeviceIoControl", "FlushFileBuffers",
     "FormatMessageA", "FSCTL_LOCK_VOLUME", "FSCTL_UNLOCK_VOLUME", "FSCTL_DISMOUNT_VOLUME",
     "IOCTL_STORAGE_GET_DEVICE_NUMBER", "IOCTL_DISK_GET_PARTITION_INFO_EX",
-    "IOCTL_DISK_GET_PARTITION_INFO", "IOCTL_VOLUME_GET_VOLUME_DISK_EXTENTS"};
+    "IOCTL_DISK_GET_PARTITION_INFO", "IOCTL_VOLUME_GET_VOLUME_DISK_EXTENTS",
+    "IOCTL_DISK_GET_DRIVE_GEOMETRY", "IOCTL_DISK_GET_DRIVE_GEOMETRY_EX"};
 
 const struct {
   DWORD code;
@@ -53,6 +55,8 @@ const struct {
     {0x70048, "IOCTL_DISK_GET_PARTITION_INFO_EX"},
     {0x74004, "IOCTL_DISK_GET_PARTITION_INFO"},
     {0x560000, "IOCTL_VOLUME_GET_VOLUME_DISK_EXTENTS"},
+    {0x70000, "IOCTL_DISK_GET_DRIVE_GEOMETRY"},
+    {0x700A0, "IOCTL_DISK_GET_DRIVE_GEOMETRY_EX"},
 };
 
 std::string minuscules(std::string t) {
@@ -465,6 +469,21 @@ BOOL WINAPI simDeviceIoControl(HANDLE h, DWORD code, LPVOID entree, DWORD taille
       p.PartitionNumber = v.partition;
       p.RecognizedPartition = TRUE;
       return repondre(&p, sizeof p, sortie, tailleSortie, rendus);
+    }
+    case 0x70000:    // the geometry of the volume's drive, as Windows gives it
+    case 0x700A0: {  // with the drive's size, without the two records
+      const T_DisqueSimule* d = nullptr;
+      for (const auto& disque : disquesSimules())
+        if (disque.numero == v.disque) d = &disque;
+      if (d == nullptr || d->geometrieRefusee) {
+        ::SetLastError(ERROR_INVALID_FUNCTION);
+        return FALSE;
+      }
+      DISK_GEOMETRY_EX g = {};
+      g.Geometry = geometrieDisque(*d);
+      g.DiskSize.QuadPart = static_cast<LONGLONG>(d->taille);
+      if (code == 0x70000) return repondre(&g.Geometry, sizeof g.Geometry, sortie, tailleSortie, rendus);
+      return repondre(&g, offsetof(DISK_GEOMETRY_EX, Data), sortie, tailleSortie, rendus);
     }
     case 0x560000: {
       VOLUME_DISK_EXTENTS e = {};
