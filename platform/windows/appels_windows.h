@@ -64,6 +64,15 @@ struct T_AppelsWindows {
   // Files and devices: physical drives, the VWIN32 device.
   HANDLE(WINAPI* CreateFileA)(LPCSTR nom, DWORD acces, DWORD partage, LPSECURITY_ATTRIBUTES securite,
                               DWORD creation, DWORD drapeaux, HANDLE modele) = ::CreateFileA;
+  // Backup files (archlens): wide names on NT, narrow on 9x.
+  HANDLE(WINAPI* CreateFileW)(LPCWSTR nom, DWORD acces, DWORD partage,
+                              LPSECURITY_ATTRIBUTES securite, DWORD creation, DWORD drapeaux,
+                              HANDLE modele) = ::CreateFileW;
+  DWORD(WINAPI* GetFileAttributesA)(LPCSTR nom) = ::GetFileAttributesA;
+  DWORD(WINAPI* GetFileAttributesW)(LPCWSTR nom) = ::GetFileAttributesW;
+  DWORD(WINAPI* GetFileSize)(HANDLE fichier, LPDWORD haut) = ::GetFileSize;
+  int(WINAPI* MultiByteToWideChar)(UINT page, DWORD drapeaux, LPCCH texte, int longueur,
+                                   LPWSTR large, int tailleLarge) = ::MultiByteToWideChar;
   BOOL(WINAPI* ReadFile)(HANDLE fichier, LPVOID tampon, DWORD nombre, LPDWORD lus,
                          LPOVERLAPPED recouvrement) = ::ReadFile;
   BOOL(WINAPI* WriteFile)(HANDLE fichier, LPCVOID donnees, DWORD nombre, LPDWORD ecrits,
