@@ -53,11 +53,12 @@ std::string entreGuillemets(const std::string& texte) {
 // the same file for both twins), output through files: wine's helper
 // processes may keep a pipe open after the program has ended.
 Execution lancer(const std::string& programme, bool windows, const MachineTemporaire& m,
-                 const std::vector<std::string>& arguments, const std::string& entree) {
+                 const std::vector<std::string>& arguments, const std::string& entree,
+                 const char* langue = "C") {
   m.ecrire("entree.txt", entree);
   std::string commande = "cd " + entreGuillemets(m.racine()) +
                          " && env -u DISPLAY -u BLKID_FILE -u BLKID_CONF -u LC_ALL -u LC_CTYPE "
-                         "LANG=C LENS_MACHINE=" + entreGuillemets(m.racine()) + " ";
+                         "LANG=" + langue + " LENS_MACHINE=" + entreGuillemets(m.racine()) + " ";
   if (windows) {
     commande += "WINEPREFIX=" + entreGuillemets(prefixeWine()) +
                 " WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' wine " +
@@ -124,6 +125,8 @@ struct CasComparaison {
   std::vector<std::string> arguments;
   int statut;
   std::vector<Difference> differences;
+  // Wine takes the command line's code page from it.
+  const char* langue = "C";
 };
 
 void PrintTo(const CasComparaison& c, std::ostream* flux) { *flux << c.nom; }
@@ -142,6 +145,10 @@ const CasComparaison casComparaison[] = {
      {"-noterm", "-t", "s.bak"}, 1, {}},
     {"entete_courte", "s.bak", octetsSauvegarde(ChampsSauvegarde()).substr(0, 103),
      {"-noterm", "s.bak"}, 1, {}},
+    // A name outside ASCII reaches the file through the ANSI code page
+    // ('\x80' there is the euro sign, not U+0080).
+    {"nom_hors_ascii", "\xe2\x82\xacuro.bak", octetsSauvegarde(systemeFichiers()),
+     {"-noterm", "-t", "\xe2\x82\xacuro.bak"}, 0, {}, "C.UTF-8"},
     // The Windows main has no file-type test, and its error texts are the
     // system's message table.
     {"fichier_absent", "absent.bak", "", {"-noterm", "-t", "absent.bak"}, 1,
@@ -159,8 +166,8 @@ TEST_P(ComparaisonArchlens, MemeRapportQueLinux) {
   MachineTemporaire m;
   m.machine("");
   if (!c.contenu.empty()) m.ecrire(c.fichier, c.contenu);
-  Execution l = lancer(LENS_JUMEAU_ARCHLENS, false, m, c.arguments, "");
-  Execution w = lancer("archlens", true, m, c.arguments, "");
+  Execution l = lancer(LENS_JUMEAU_ARCHLENS, false, m, c.arguments, "", c.langue);
+  Execution w = lancer("archlens", true, m, c.arguments, "", c.langue);
   EXPECT_EQ(l.statut, c.statut);
   EXPECT_EQ(w.statut, c.statut);
   // The banner names the platform, padded to 80 columns on both.
