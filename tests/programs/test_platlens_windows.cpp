@@ -11,8 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "core/format.h"
 #include "platform/windows/appels_windows.h"
+#include "platform/windows/vwin32.h"
 #include "programs/platlens/platlens.h"
+#include "sim/machine_windows.h"
+#include "support/enfant.h"
 #include "support/flux_rediriges.h"
 #include "support/remplacement.h"
 
@@ -129,6 +133,60 @@ INSTANTIATE_TEST_SUITE_P(PlatlensNT, ReponseEtendue, testing::ValuesIn(casRepons
                          [](const testing::TestParamInfo<CasReponse>& i) {
                            return std::string(i.param.nom);
                          });
+
+#ifndef _WIN64
+// The 9x road through the BIOS of a simulated Windows 98 (a child: the
+// device's exit function stays there). Disk 0 has the extensions, disk 1
+// has none, disk 2 is absent. AH=15h leaves the sector count in DX, so the
+// next calls find their drive only because DL is set again.
+struct CasBios {
+  const char* nom;
+  uint8_t disque;
+  const char* sortie;
+};
+
+void PrintTo(const CasBios& c, std::ostream* flux) { *flux << c.nom; }
+
+const CasBios casBios[] = {
+    {"avec_extensions", 0,
+     ":\nDisk with extended access (version 0x21, functions 0x1)\n"
+     "Information size   : 26\nInformation flags  : 0x2\nNumber of cylinders: 8\n"
+     "          heads    : 255\n          sectors  : 63\nSize of sectors    : 512\n"
+     "        disk       : 131072 sectors - 64.00 MB\n"
+     "Getting parameters with standard access:\n"
+     "Last cylinder: 7\n     head    : 254\n     sector  : 63\n"},
+    {"sans_extensions", 1,
+     ":\nDisk with standard access.\nGetting parameters with standard access:\n"
+     "Last cylinder: 7\n     head    : 254\n     sector  : 63\n"},
+    {"disque_absent", 2,
+     ":\nDisk not recognised (0x1 - 0x82) (ignored)\n"
+     "Disk not declared as hard-disk (0x1 - 0x1) (ignored)\n"
+     "Disk with standard access.\nGetting parameters with standard access:\n"
+     "Error asking parameters with standard access (1).\n"},
+};
+
+class Bios9x : public testing::TestWithParam<CasBios> {};
+
+TEST_P(Bios9x, Questions) {
+  const CasBios& c = GetParam();
+  uint8_t disque = c.disque;
+  ResultatEnfant r = executerEnfant([disque] {
+    MachineTemporaire m;
+    m.image("d.img", 64 << 20);
+    m.machine("windows 98\ndrive 0 d.img\ndrive 1 d.img noext\n");
+    if (!m.installer()) afficherMessage("%s", m.erreur().c_str());
+    ouvrirVwin32();
+    detecterDisque(disque);
+  });
+  EXPECT_EQ(r.statut, 0);
+  EXPECT_EQ(r.sortie, c.sortie);
+}
+
+INSTANTIATE_TEST_SUITE_P(Platlens9x, Bios9x, testing::ValuesIn(casBios),
+                         [](const testing::TestParamInfo<CasBios>& i) {
+                           return std::string(i.param.nom);
+                         });
+#endif
 
 }  // namespace
 #endif
