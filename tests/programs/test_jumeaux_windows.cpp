@@ -38,7 +38,7 @@ std::string prefixeWine() {
 // Why the Windows twins cannot run here, or empty.
 std::string absenceWine(const std::string& programme) {
   if (!existe(jumeauWindows(programme))) return "no " + jumeauWindows(programme);
-  if (!existe(prefixeWine() + "/system.reg")) return "no wine prefix " + prefixeWine();
+  if (!existe(prefixeWine() + "/drive_c")) return "no wine prefix " + prefixeWine();
   if (system("command -v wine >/dev/null 2>&1") != 0) return "no wine";
   return "";
 }
