@@ -105,7 +105,7 @@ void afficherNoms(Partition* partition, StringArray* chemins) {
       bool lectureSeule = false;
       const char* refus = verrouillerNom(nom, &lectureSeule);
       if (refus != nullptr) {
-        signalerRefusVerrou(refus);
+        signalerRefusVerrou(nom, refus);
         pauseEcran(true);
         lignes = 0;
         enAttente = false;
