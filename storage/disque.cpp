@@ -27,24 +27,6 @@ namespace {
 T_GeometrieDisque* cacheGeometrie = nullptr;
 size_t nombreGeometries = 0;
 
-const char* const AIDE_DISQUE =
-    "This window requests you what you want to save of the disk:\n\n"
-    "* All sectors: every sector of the disk, partitioned or not.\n\n"
-    "* Master boot record: the first sector of the disk only.\n\n"
-    "* First sectors: the sectors before the first partition.\n\n"
-    "* Partition table: the master boot record and the sectors of the\n"
-    "extended partitions' tables.\n\n"
-    "* The partitions, one line each:\n"
-    "  - \"Main part.\": a main partition, with its number in the table;\n"
-    "  - \"Extended\": a logical partition, with the number of the extended\n"
-    "    partition that holds it;\n"
-    "  - \"Device\": the name under which the system knows the partition;\n"
-    "  - \"Element type\": the partition type;\n"
-    "  - \"Name\": the volume name.\n\n"
-    "A disk whose table shows no partition, or only one \"GUID part. table\",\n"
-    "may have an invalid partition table: tablens can check it. Its -tds option\n"
-    "tests whether the disk size can be increased to the partitions' size.";
-
 // What the partition ends say of the geometry.
 struct T_ExamenTable {
   bool trouvee;    // a non-GPT table was seen
@@ -121,6 +103,8 @@ Disque::geometriesPossibles() const {
   TRACER_APPEL();
   BasicArray<T_HeadsSectorsNumber, T_HeadsSectorsNumber const> geometries =
       Support_Bloc::geometriesPossibles();
+  T_HeadsSectorsNumber bios = {1, 0, 0};
+  if (candidatGeometrieBios(numeroDisque_, &bios.secteurs, &bios.tetes)) geometries.add(bios);
   // The listing reads the disk but changes nothing of it.
   T_ExamenTable examen = examinerTable(const_cast<Disque*>(this));
   if (examen.trouvee && examen.coherente && examen.secteur > 0 && examen.secteur <= 63 &&
@@ -165,7 +149,7 @@ char* Disque::description(int niveau) const {
     case 2:
       return disqueListe_ ? xstrdup("disk") : nullptr;
     case 4:
-      return texteFormate("%3u | disk                   |         ", n);
+      return texteFormate(textesSupports.formatColonneDisque, n);
     case 5:
     case 6:
       return texteFormate("Disk number: %3u.", n);
@@ -174,15 +158,13 @@ char* Disque::description(int niveau) const {
     case 8:
       return xstrdup(disqueListe_ ? "Elements list:\n" : "What do you want to save?");
     case 9:
-      return disqueListe_
-                 ? xstrdup("Support      | Device   | Element type         | Size (GB)  | Name")
-                 : nullptr;
+      return disqueListe_ ? xstrdup(textesSupports.enteteElementsDisque) : nullptr;
     case 14:
       return xstrdup("Options file for a whole disk.\n");
     case 15:
       return disqueListe_ ? nullptr : const_cast<Disque*>(this)->texteEtat();
     case 16:
-      return xstrdup(AIDE_DISQUE);
+      return xstrdup(textesSupports.aideDisque);
     default:
       return Support_Bloc::description(niveau);
   }

@@ -12,6 +12,7 @@
 #include "core/options.h"
 #include "core/texte.h"
 #include "storage/file_header.h"
+#include "storage/plateforme.h"
 #include "storage/support_bloc_manager.h"
 #include "storage/texte_alloue.h"
 #include "storage/types_mbr.h"
@@ -181,12 +182,14 @@ const char* Partition::ouvrir() {
   TRACER_APPEL();
   const char* refus = Support_Bloc::ouvrir();
   if (refus) return refus;
+  refus = refusOuverturePartition(this);
+  if (refus) return refus;
   return verrouillerChemins(0);
 }
 
 void Partition::fermer() {
   TRACER_APPEL();
-  deverrouillerChemins(0);
+  if (!refusOuverturePartition(this)) deverrouillerChemins(0);
   Support_Bloc::fermer();
 }
 
@@ -221,7 +224,6 @@ char* Partition::description(int niveau) const {
   const bool logique = etendue_ != nullptr;
   const int32_t principal = numeroPrincipal();
   const unsigned dansEtendue = numeroDansEtendue();
-  const char* peripherique = nomPeripherique();
   switch (niveau) {
     case 0:
       return texteFormate("Partition %u", static_cast<unsigned>(numero_));
@@ -229,14 +231,13 @@ char* Partition::description(int niveau) const {
       char* taille = texteTaille(static_cast<uint64_t>(tailleSecteur_) * nombreSecteurs_, false);
       char* etat = texteDescription(15);
       char* type = texteType();
-      char numeroTexte[16];
-      formaterMessage(numeroTexte, sizeof numeroTexte, "%u", static_cast<unsigned>(numero_));
-      const char* colonne = peripherique ? peripherique : numeroTexte;
+      char* colonnes = texteColonnesPartition(this, true);
       char* texte =
-          logique ? texteFormate("Extended n %u | %-8.8s | %-20.20s | %10.10s | %-.14s",
-                                 static_cast<unsigned>(principal), colonne, type, taille, etat)
-                  : texteFormate("Main part.   | %-8.8s | %-20.20s | %10.10s | %-.14s", colonne,
+          logique ? texteFormate("Extended n %u | %s | %-20.20s | %10.10s | %-.14s",
+                                 static_cast<unsigned>(principal), colonnes, type, taille, etat)
+                  : texteFormate("Main part.   | %s | %-20.20s | %10.10s | %-.14s", colonnes,
                                  type, taille, etat);
+      free(colonnes);
       free(taille);
       free(etat);
       free(type);
@@ -246,11 +247,12 @@ char* Partition::description(int niveau) const {
       char* colonne = disque_->texteDescription(4);
       char* barre = strchr(colonne, '|');
       if (barre) *barre = '\0';
-      const char* nom = peripherique ? peripherique : "";
-      char* texte = logique ? texteFormate("%-4.4s| n %3u of extended n %u  | %-8.8s", colonne,
-                                           dansEtendue, static_cast<unsigned>(principal), nom)
-                            : texteFormate("%-4.4s| main number %-10u | %-8.8s", colonne,
-                                           static_cast<unsigned>(principal), nom);
+      char* colonnes = texteColonnesPartition(this, false);
+      char* texte = logique ? texteFormate("%-4.4s| n %3u of extended n %u  | %s", colonne,
+                                           dansEtendue, static_cast<unsigned>(principal), colonnes)
+                            : texteFormate("%-4.4s| main number %-10u | %s", colonne,
+                                           static_cast<unsigned>(principal), colonnes);
+      free(colonnes);
       free(colonne);
       return texte;
     }
@@ -270,12 +272,13 @@ char* Partition::description(int niveau) const {
     case 8:
       return xstrdup("What do you want to save?");
     case 14: {
+      const char* lecteur = lecteurPartition(this);
       char* type = texteType();
       char* taille = texteTaille(static_cast<uint64_t>(tailleSecteur_) * nombreSecteurs_, true);
       char* texte =
-          peripherique
+          lecteur
               ? texteFormate("Options file for a partition of type %s\nand of size %s (%s drive).\n",
-                             type, taille, peripherique)
+                             type, taille, lecteur)
               : texteFormate("Options file for a partition of type %s\nand of size %s.\n", type,
                              taille);
       free(type);

@@ -49,6 +49,11 @@ class Partition : public Support_Bloc {
   uint8_t numeroDansEtendue() const;
   // Points into the first path (after its last '/'), or null.
   const char* nomPeripherique() const;
+#ifdef _WIN32
+  // The partition's one drive path ("E:"), when every path is a device path
+  // and exactly one is a drive path; null for an extended partition.
+  const char* cheminLecteur() const;
+#endif
   void ajouterCylindresCaches(uint8_t nombre);
   // A window [first, first + count) that fits below 2^64.
   static bool fenetreValide(const T_InfoPartition& entree);

@@ -35,3 +35,31 @@ uint64_t versHeureUniverselle(uint64_t temps);
 // MEMOIRE_SANS_LIMITE.
 const uint64_t MEMOIRE_SANS_LIMITE = 0x7FFFFFFFFFFFFFFFULL;
 uint64_t memoireLibreSysteme();
+
+// Description texts whose wording differs between the platforms: the
+// support list's default first column (level 3), header (12) and help (16);
+// a disk's first column as a format of its number (4), its elements' header
+// (9) and its help (16).
+struct T_TextesSupports {
+  const char* colonneSupport;
+  const char* enteteSupports;
+  const char* aideSupport;
+  const char* formatColonneDisque;
+  const char* enteteElementsDisque;
+  const char* aideDisque;
+};
+extern const T_TextesSupports textesSupports;
+
+class Partition;
+// A partition's name columns in its list lines (newly allocated): on Linux
+// its device name in 8 columns (on a choice line its number when it has no
+// device), on Windows its number and its drive letter.
+char* texteColonnesPartition(const Partition* partition, bool ligneChoix);
+// The drive named in a partition's options-file text, or null.
+const char* lecteurPartition(const Partition* partition);
+// Null when the partition may be opened and its paths locked, else the
+// refusal text (a constant). Closing unlocks only what opening locked.
+const char* refusOuverturePartition(const Partition* partition);
+// The geometry candidate that the BIOS gives disk n (Windows 9x only);
+// false when there is none.
+bool candidatGeometrieBios(uint8_t numero, int* secteurs, int* tetes);

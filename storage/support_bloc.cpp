@@ -23,29 +23,6 @@ const char* const REFUS_RESTAURATION =
     "this will generate an error with data into file and on element lost.";
 const char* const REFUS_TYPE = "Program cannot treat this type of element for this operation.";
 
-const char* const AIDE_SUPPORT =
-    "This window requests you support where is element to save:\n\n"
-    "* Disk number <n> (<size>, <access type>): hard disk of the given size.\n"
-    "Access type is only informative (standard access type is limited to\n"
-    "8 Gb, extended one is not).\n\n"
-    "* Floppy drive number <n> (<format>): floppy drive of the given format\n"
-    "(5\"1/4 or 3\"1/2).\n\n"
-    "* Linux devices: devices declared in /etc/fstab that are not hard disk\n"
-    "partitions, as RAM disks or network block devices. Partitions of hard\n"
-    "disks are also available through this option, but it is better to use\n"
-    "disk option.\n\n"
-    "* Raw file: it is any file considered as a byte-to-byte image of a support.\n"
-    "This kind of file can be obtained through some utilities as dd or rawwrite.\n"
-    "Program considers two kinds of raw files: those that are of a partitioned\n"
-    "support, considered as a disk raw file, and those of a stand-alone support\n"
-    "(partition, floppy, device), considered as a drive raw file. Distinction is\n"
-    "done through content of first sector. As a raw file does not give any\n"
-    "physical definition, this one is deduced from file content or a default one\n"
-    "is used. A raw file shall have a size multiple of 512 bytes or of sector's\n"
-    "size if this one could be obtained from file content.\n\n"
-    "If \"Linux devices\" and \"Raw file\" are the only options that appear,\n"
-    "it is perhaps because you do not have root access.";
-
 const char* const SIGNATURE_HIBERNATION = "S1SUSPEND";  // with its NUL: 10 bytes
 const size_t POSITIONS_HIBERNATION[] = {4086, 8182, 16374, 65526};
 const uint32_t OCTETS_HIBERNATION = 65536;
@@ -137,7 +114,7 @@ char* Support_Bloc::description(int niveau) const {
       char* taille = texteTaille(static_cast<uint64_t>(tailleSecteur_) * nombreSecteurs_, false);
       char* nom = texteDescription(15);
       const char* format = "%-39.39s |  %c  | %10.10s | %-.14s";
-      const char* premiere = colonne ? colonne : "    |                        |         ";
+      const char* premiere = colonne ? colonne : textesSupports.colonneSupport;
       size_t longueur =
           static_cast<size_t>(formaterMessage(nullptr, 0, format, premiere, ' ', taille, nom));
       char* ligne = static_cast<char*>(xmalloc(longueur + 1));
@@ -156,9 +133,9 @@ char* Support_Bloc::description(int niveau) const {
     case 11:
       return xstrdup("Element that can agree are following:");
     case 12:
-      return xstrdup("Dis | Support                | Device   | Id. | Size(GB)   | Name");
+      return xstrdup(textesSupports.enteteSupports);
     case 16:
-      return xstrdup(AIDE_SUPPORT);
+      return xstrdup(textesSupports.aideSupport);
     default:
       return nullptr;
   }

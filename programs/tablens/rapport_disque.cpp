@@ -16,6 +16,7 @@
 #include "storage/file_header.h"
 #include "storage/gpt.h"
 #include "storage/partition.h"
+#include "storage/plateforme.h"
 #include "storage/texte_alloue.h"
 
 namespace {
@@ -50,10 +51,14 @@ void afficherBlocDisque(uint8_t numero, Disque* disque, T_TableauxRapport* table
     afficherMessage("        GUID: %s\n", texte);
     free(texte);
   }
-  // The first name is the disk's own device, the others its partitions'.
+  // A Linux disk's first name is its own device, the others its
+  // partitions'; a Windows disk has only its partitions' letters and
+  // volumes, all of them listed.
   tableaux->chemins = disque->chemins();
+  const size_t premier =
+      tableaux->chemins.count() > 0 && cheminPropreDisque(numero) != nullptr ? 1 : 0;
   afficherMessage("        Drives letter:");
-  for (size_t i = 1; i < tableaux->chemins.count(); ++i)
+  for (size_t i = premier; i < tableaux->chemins.count(); ++i)
     afficherMessage(i + 1 < tableaux->chemins.count() ? " %s," : " %s", tableaux->chemins[i]);
   afficherMessage("\n");
 }
@@ -105,7 +110,7 @@ void afficherNoms(Partition* partition, StringArray* chemins) {
       bool lectureSeule = false;
       const char* refus = verrouillerNom(nom, &lectureSeule);
       if (refus != nullptr) {
-        signalerRefusVerrou(refus);
+        signalerRefusVerrou(nom, refus);
         pauseEcran(true);
         lignes = 0;
         enAttente = false;

@@ -7,9 +7,10 @@
 const char* verrouillerNom(const char* nom, bool* lectureSeule);
 void deverrouillerNom(const char* nom);
 
-// After a refusal: the system error saved, "cannot be locked: " with the
-// message, and the system error report.
-void signalerRefusVerrou(const char* message);
+// After the refusal of nom: the system error saved, "cannot be locked: "
+// with the message, the system error report, and on Windows the open files
+// of a refused drive.
+void signalerRefusVerrou(const char* nom, const char* message);
 
 // The system named in the advice after a size limit: "Linux" or "Windows".
 extern const char* const NOM_SYSTEME_TABLENS;

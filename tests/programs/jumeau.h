@@ -28,6 +28,10 @@ bool preparerImages(const MachineTemporaire& m);
 // The nodes of images/disque.img: /dev/sda and its two partitions.
 extern const char* const NOEUDS_DISQUE;
 
+// Bash functions that make and damage the disk images of tablens' cases
+// (le32, poser, lba, octet, crcEntete, crcTableaux, entreeGPT, gpt, mbr).
+extern const char* const OUTILS_IMAGES;
+
 // The golden text of programme/nom, with the banner of this build.
 std::string attendu(const std::string& programme, const std::string& nom);
 // With LENS_ECRIRE_ATTENDUS set, writes sortie as the golden text first.

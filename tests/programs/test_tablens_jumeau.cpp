@@ -94,6 +94,8 @@ INSTANTIATE_TEST_SUITE_P(Tablens, Jumeau, testing::ValuesIn(casJumeau),
                            return std::string(i.param.nom);
                          });
 
+}  // namespace
+
 // Disk reports: the images are made in ROOT by a bash script (the real
 // tools, then the deliberate damage through the helpers below).
 const char* const OUTILS_IMAGES = R"SH(set -eu
@@ -153,6 +155,8 @@ start=26624, size=4096, type=82
 EOF
 }
 )SH";
+
+namespace {
 
 struct CasDisque {
   const char* nom;          // golden file

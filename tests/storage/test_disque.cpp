@@ -209,7 +209,12 @@ TEST_F(DisquesMemoire, Descriptions) {
   Partition_MBR* etendue = Partition_MBR::creer(d, 2, info(1000, 50000, 0x05, 2), nullptr);
   Partition_MBR* logique = Partition_MBR::creer(d, 5, info(1063, 2048, 0x83, 2, 1), etendue);
   Partition_MBR* principale = Partition_MBR::creer(d, 1, info(63, 937, 0x07, 1), nullptr);
+#ifdef _WIN32
+  // Windows columns: the partition number and its one drive letter.
+  principale->ajouterChemin("E:", true);
+#else
   principale->ajouterChemin("/dev/sdz1", true);
+#endif
   struct Cas {
     const Support_Bloc* support;
     int niveau;
@@ -217,19 +222,30 @@ TEST_F(DisquesMemoire, Descriptions) {
   };
   const Cas cas[] = {
       {d, 0, "Disk 200"},
-      {d, 4, "200 | disk                   |         "},
       {d, 6, "Disk number: 200."},
-      {d, 9, "Support      | Device   | Element type         | Size (GB)  | Name"},
       {logique, 0, "Partition 5"},
+#ifdef _WIN32
+      {d, 4, "200 | disk                   |     |   "},
+      {d, 9, "Support      | Num | D. | Element type         | Size (GB)  | Name"},
+      {logique, 1, "Extended n 2 |   5 |    | Linux ext2fs         | 1024.00 kB | "},
+      {principale, 1, "Main part.   |   1 | E: | NTFS,OS/2            |  468.50 kB | "},
+      {logique, 4, "200 | n   1 of extended n 2  |   5 |   "},
+      {principale, 4, "200 | main number 1          |   1 | E:"},
+      {principale, 14,
+       "Options file for a partition of type NTFS,OS/2\nand of size 468.50 kB (E: drive).\n"},
+#else
+      {d, 4, "200 | disk                   |         "},
+      {d, 9, "Support      | Device   | Element type         | Size (GB)  | Name"},
       {logique, 1, "Extended n 2 | 5        | Linux ext2fs         | 1024.00 kB | "},
       {principale, 1, "Main part.   | sdz1     | NTFS,OS/2            |  468.50 kB | "},
       {logique, 4, "200 | n   1 of extended n 2  |         "},
       {principale, 4, "200 | main number 1          | sdz1    "},
+      {principale, 14,
+       "Options file for a partition of type NTFS,OS/2\nand of size 468.50 kB (sdz1 drive).\n"},
+#endif
       {logique, 5, "Disk number: 200.\nPartition number: number 1 of extended partition number 2."},
       {etendue, 6, "Disk number: 200.\nPartition number: main number 2."},
       {logique, 14, "Options file for a partition of type Linux ext2fs\nand of size 1024.00 kB.\n"},
-      {principale, 14,
-       "Options file for a partition of type NTFS,OS/2\nand of size 468.50 kB (sdz1 drive).\n"},
   };
   for (const Cas& c : cas) {
     char* texte = c.support->description(c.niveau);

@@ -24,7 +24,7 @@ void deverrouillerNom(const char* nom) {
   LockManager::unlockLogicalPath(nom);
 }
 
-void signalerRefusVerrou(const char* message) {
+void signalerRefusVerrou(const char*, const char* message) {
   TRACER_APPEL();
   // Saved before anything is printed, which could change errno.
   memoriserErreurSysteme();
