@@ -536,3 +536,21 @@ bool Disque_Standard::essayerTaille(uint64_t nombre) {
   if (chs.cylindre >= 1024 || chsVersLBA(chs) + 1 != nombre) return false;
   return Disque::essayerTaille(nombre);
 }
+
+Disque* Disque::dejaEnregistre(uint8_t numero, bool* refuse) {
+  TRACER_APPEL();
+  *refuse = false;
+  Support_Bloc::T_Identifiant identifiant(ID_DISQUE, numero);
+  if (SupportBlocManager::state(identifiant, REFERENCE_UTILISATION)) {
+    *refuse = true;
+    return nullptr;
+  }
+  Support_Bloc* trouve = SupportBlocManager::findSupport(identifiant);
+  if (trouve == nullptr) return nullptr;
+  Disque* disque = dynamic_cast<Disque*>(trouve);
+  if (disque) return disque;
+  // One device is never two media.
+  trouve->liberer(0);
+  *refuse = true;
+  return nullptr;
+}

@@ -68,6 +68,10 @@ class Disque : public Support_Bloc {
   // Platform: null when the disk cannot be used; a registered disk is
   // returned again with one more reference.
   static Disque* creer(uint8_t numero);
+  // The start of every platform's creer: the disk already registered under
+  // this number (with a reference), or null; *refuse is set when no disk may
+  // be made (the number is in use, or another medium holds it).
+  static Disque* dejaEnregistre(uint8_t numero, bool* refuse);
   // Platform: device names of the disk (null list) or of its partitions.
   void trouverPeripheriquesPartitions(T_ListePartitions* liste);
 

@@ -67,16 +67,9 @@ bool lireGeometrie(int fd, T_InfoDisque* g) {
 
 Disque* Disque::creer(uint8_t numero) {
   TRACER_APPEL();
-  Support_Bloc::T_Identifiant identifiant(ID_DISQUE, numero);
-  if (SupportBlocManager::state(identifiant, REFERENCE_UTILISATION)) return nullptr;
-  Support_Bloc* trouve = SupportBlocManager::findSupport(identifiant);
-  if (trouve) {
-    Disque* disque = dynamic_cast<Disque*>(trouve);
-    if (disque) return disque;
-    // One device is never two media.
-    trouve->liberer(0);
-    return nullptr;
-  }
+  bool refuse;
+  Disque* existant = dejaEnregistre(numero, &refuse);
+  if (existant || refuse) return existant;
   const char* chemin = nomDisque(numero);
   if (!chemin) return nullptr;
   bool lectureSeule = false;
