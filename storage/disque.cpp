@@ -554,3 +554,23 @@ Disque* Disque::dejaEnregistre(uint8_t numero, bool* refuse) {
   *refuse = true;
   return nullptr;
 }
+
+// The platform-neutral members of Disque_Etendu; the device bodies are the
+// platform's.
+Disque_Etendu* Disque_Etendu::acquerir(int drapeaux) {
+  TRACER_APPEL();
+  Disque::acquerir(drapeaux);
+  return this;
+}
+
+const Disque_Etendu* Disque_Etendu::acquerirConst(int drapeaux) const {
+  TRACER_APPEL();
+  Disque::acquerirConst(drapeaux);
+  return this;
+}
+
+const char* Disque_Etendu::retirerDuCache() {
+  TRACER_APPEL();
+  ecrit_ = true;
+  return Support_Bloc::retirerDuCache();
+}

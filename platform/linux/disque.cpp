@@ -165,18 +165,6 @@ Disque_Etendu::~Disque_Etendu() {
   fd_ = -1;
 }
 
-Disque_Etendu* Disque_Etendu::acquerir(int drapeaux) {
-  TRACER_APPEL();
-  Disque::acquerir(drapeaux);
-  return this;
-}
-
-const Disque_Etendu* Disque_Etendu::acquerirConst(int drapeaux) const {
-  TRACER_APPEL();
-  Disque::acquerirConst(drapeaux);
-  return this;
-}
-
 BasicArray<Support_Bloc::T_HeadsSectorsNumber, Support_Bloc::T_HeadsSectorsNumber const>
 Disque_Etendu::geometriesPossibles() const {
   TRACER_APPEL();
@@ -206,12 +194,6 @@ char* Disque_Etendu::description(int niveau) const {
                              static_cast<unsigned>(numeroDisque_), nom, taille);
   free(taille);
   return texte;
-}
-
-const char* Disque_Etendu::retirerDuCache() {
-  TRACER_APPEL();
-  ecrit_ = true;
-  return Support_Bloc::retirerDuCache();
 }
 
 bool Disque_Etendu::lireSecteurs(uint64_t premier, uint32_t nombre, void* tampon, T_RappelMessage) {

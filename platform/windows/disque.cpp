@@ -392,18 +392,6 @@ Disque_Etendu::~Disque_Etendu() {
   handle_ = INVALID_HANDLE_VALUE;
 }
 
-Disque_Etendu* Disque_Etendu::acquerir(int drapeaux) {
-  TRACER_APPEL();
-  Disque::acquerir(drapeaux);
-  return this;
-}
-
-const Disque_Etendu* Disque_Etendu::acquerirConst(int drapeaux) const {
-  TRACER_APPEL();
-  Disque::acquerirConst(drapeaux);
-  return this;
-}
-
 namespace {
 
 // The key of a disk's transfers; false when it cannot transfer.
@@ -483,18 +471,10 @@ char* Disque_Etendu::description(int niveau) const {
   TRACER_APPEL();
   if (niveau != 1) return Disque::description(niveau);
   char* taille = texteTaille(static_cast<uint64_t>(tailleSecteur_) * nombreSecteurs_, true);
-  const size_t n = strlen(taille) + 42;
-  char* texte = static_cast<char*>(xmalloc(n));
-  formaterMessage(texte, n, "Disk number %u (%s, extended access)",
-                  static_cast<unsigned>(numeroDisque_), taille);
+  char* texte = texteFormate("Disk number %u (%s, extended access)",
+                             static_cast<unsigned>(numeroDisque_), taille);
   free(taille);
   return texte;
-}
-
-const char* Disque_Etendu::retirerDuCache() {
-  TRACER_APPEL();
-  ecrit_ = true;
-  return Support_Bloc::retirerDuCache();
 }
 
 bool Disque_Etendu::lireSecteurs(uint64_t premier, uint32_t nombre, void* tampon, T_RappelMessage) {
