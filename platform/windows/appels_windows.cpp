@@ -6,14 +6,26 @@ T_AppelsWindows appelsWindows;
 
 namespace {
 
-// The kernel32 function of that name, or null (last error set).
+// The entry point of a module taken at run time, or null (last error
+// ERROR_PROC_NOT_FOUND) when the module or the entry is missing.
+template <typename T>
+T pointEntree(const char* module, const char* nom) {
+  HMODULE m = ::GetModuleHandleA(module);
+  if (m == nullptr) m = ::LoadLibraryA(module);
+  FARPROC p = m ? ::GetProcAddress(m, nom) : nullptr;
+  T r = nullptr;
+  if (p == nullptr) {
+    ::SetLastError(ERROR_PROC_NOT_FOUND);
+    return r;
+  }
+  static_assert(sizeof r == sizeof p, "function pointers of one size");
+  memcpy(&r, &p, sizeof r);
+  return r;
+}
+
 template <typename T>
 T exporteParKernel32(const char* nom) {
-  HMODULE noyau = ::GetModuleHandleA("kernel32.dll");
-  FARPROC p = noyau ? ::GetProcAddress(noyau, nom) : nullptr;
-  T f = nullptr;
-  if (p != nullptr) memcpy(&f, &p, sizeof f);
-  return f;
+  return pointEntree<T>("kernel32.dll", nom);
 }
 
 }  // namespace
@@ -57,29 +69,42 @@ BOOL WINAPI T_AppelsWindows::getDiskFreeSpaceExReel(LPCSTR chemin, PULARGE_INTEG
   T_F f = exporteParKernel32<T_F>("GetDiskFreeSpaceExA");
   return f ? f(chemin, libresAppelant, total, libres) : FALSE;
 }
-#endif
-// ---------------------------------------------------------------- maintenance
 
-namespace {
-
-// The entry point of a module taken at run time, or null (last error
-// ERROR_PROC_NOT_FOUND) when the module or the entry is missing.
-template <typename T>
-T pointEntree(const char* module, const char* nom) {
-  HMODULE m = ::GetModuleHandleA(module);
-  if (m == nullptr) m = ::LoadLibraryA(module);
-  FARPROC p = m ? ::GetProcAddress(m, nom) : nullptr;
-  T r = nullptr;
-  if (p == nullptr) {
-    ::SetLastError(ERROR_PROC_NOT_FOUND);
-    return r;
-  }
-  static_assert(sizeof r == sizeof p, "function pointers of one size");
-  memcpy(&r, &p, sizeof r);
-  return r;
+BOOL WINAPI T_AppelsWindows::setFilePointerExReel(HANDLE fichier, LARGE_INTEGER distance,
+                                                  PLARGE_INTEGER nouvelle, DWORD origine) {
+  typedef BOOL(WINAPI * T_F)(HANDLE, LARGE_INTEGER, PLARGE_INTEGER, DWORD);
+  T_F f = exporteParKernel32<T_F>("SetFilePointerEx");
+  return f ? f(fichier, distance, nouvelle, origine) : FALSE;
 }
 
-}  // namespace
+DWORD WINAPI T_AppelsWindows::queryDosDeviceReel(LPCSTR nom, LPSTR cible, DWORD taille) {
+  typedef DWORD(WINAPI * T_F)(LPCSTR, LPSTR, DWORD);
+  T_F f = exporteParKernel32<T_F>("QueryDosDeviceA");
+  return f ? f(nom, cible, taille) : 0;
+}
+
+BOOL WINAPI T_AppelsWindows::openProcessTokenReel(HANDLE processus, DWORD acces, PHANDLE jeton) {
+  typedef BOOL(WINAPI * T_F)(HANDLE, DWORD, PHANDLE);
+  T_F f = pointEntree<T_F>("advapi32.dll", "OpenProcessToken");
+  return f ? f(processus, acces, jeton) : FALSE;
+}
+
+BOOL WINAPI T_AppelsWindows::lookupPrivilegeValueReel(LPCSTR systeme, LPCSTR nom, PLUID valeur) {
+  typedef BOOL(WINAPI * T_F)(LPCSTR, LPCSTR, PLUID);
+  T_F f = pointEntree<T_F>("advapi32.dll", "LookupPrivilegeValueA");
+  return f ? f(systeme, nom, valeur) : FALSE;
+}
+
+BOOL WINAPI T_AppelsWindows::adjustTokenPrivilegesReel(HANDLE jeton, BOOL toutRetirer,
+                                                       PTOKEN_PRIVILEGES nouveaux, DWORD taille,
+                                                       PTOKEN_PRIVILEGES anciens,
+                                                       PDWORD tailleRendue) {
+  typedef BOOL(WINAPI * T_F)(HANDLE, BOOL, PTOKEN_PRIVILEGES, DWORD, PTOKEN_PRIVILEGES, PDWORD);
+  T_F f = pointEntree<T_F>("advapi32.dll", "AdjustTokenPrivileges");
+  return f ? f(jeton, toutRetirer, nouveaux, taille, anciens, tailleRendue) : FALSE;
+}
+#endif
+// ---------------------------------------------------------------- maintenance
 
 BOOL WINAPI T_AppelsWindows::allocateAndInitializeSidReel(PSID_IDENTIFIER_AUTHORITY autorite,
                                                           BYTE nombre, DWORD a0, DWORD a1, DWORD a2,

@@ -31,6 +31,7 @@ struct T_AppelsWindows {
       ::DosDateTimeToFileTime;
   BOOL(WINAPI* FileTimeToDosDateTime)(const FILETIME* temps, LPWORD date, LPWORD heure) =
       ::FileTimeToDosDateTime;
+  void(WINAPI* GetSystemTimeAsFileTime)(LPFILETIME temps) = ::GetSystemTimeAsFileTime;
 
   // Processes and threads.
   HANDLE(WINAPI* GetCurrentProcess)() = ::GetCurrentProcess;
@@ -79,8 +80,14 @@ struct T_AppelsWindows {
                           LPOVERLAPPED recouvrement) = ::WriteFile;
   DWORD(WINAPI* SetFilePointer)(HANDLE fichier, LONG bas, PLONG haut, DWORD origine) =
       ::SetFilePointer;
+  // Windows 2000 and later: taken at run time by the i686 build.
   BOOL(WINAPI* SetFilePointerEx)(HANDLE fichier, LARGE_INTEGER distance, PLARGE_INTEGER nouvelle,
-                                 DWORD origine) = ::SetFilePointerEx;
+                                 DWORD origine) =
+#ifdef _WIN64
+      ::SetFilePointerEx;
+#else
+      setFilePointerExReel;
+#endif
   BOOL(WINAPI* FlushFileBuffers)(HANDLE fichier) = ::FlushFileBuffers;
   BOOL(WINAPI* DeviceIoControl)(HANDLE peripherique, DWORD code, LPVOID entree, DWORD tailleEntree,
                                 LPVOID sortie, DWORD tailleSortie, LPDWORD rendus,
@@ -99,7 +106,12 @@ struct T_AppelsWindows {
   // kernel32 at run time).
   DWORD(WINAPI* GetLogicalDrives)() = ::GetLogicalDrives;
   UINT(WINAPI* GetDriveTypeA)(LPCSTR racine) = ::GetDriveTypeA;
-  DWORD(WINAPI* QueryDosDeviceA)(LPCSTR nom, LPSTR cible, DWORD taille) = ::QueryDosDeviceA;
+  DWORD(WINAPI* QueryDosDeviceA)(LPCSTR nom, LPSTR cible, DWORD taille) =
+#ifdef _WIN64
+      ::QueryDosDeviceA;
+#else
+      queryDosDeviceReel;
+#endif
 #ifdef _WIN64
   HANDLE(WINAPI* FindFirstVolumeA)(LPSTR nom, DWORD taille) = ::FindFirstVolumeA;
   BOOL(WINAPI* FindNextVolumeA)(HANDLE recherche, LPSTR nom, DWORD taille) = ::FindNextVolumeA;
@@ -134,13 +146,24 @@ struct T_AppelsWindows {
   // (advapi32), the console and the language (kernel32), the reboot and the
   // clipboard's text (user32, taken at run time). CheckTokenMembership and
   // the SID functions are missing before Windows 2000 (or on 9x): taken at
-  // run time too, so that no old system refuses to load the program.
+  // run time too, so that no old system refuses to load the program. The
+  // i686 build takes the token functions at run time as well (9x has none
+  // to give).
+#ifdef _WIN64
   BOOL(WINAPI* OpenProcessToken)(HANDLE processus, DWORD acces, PHANDLE jeton) = ::OpenProcessToken;
   BOOL(WINAPI* LookupPrivilegeValueA)(LPCSTR systeme, LPCSTR nom, PLUID valeur) =
       ::LookupPrivilegeValueA;
   BOOL(WINAPI* AdjustTokenPrivileges)(HANDLE jeton, BOOL toutRetirer, PTOKEN_PRIVILEGES nouveaux,
                                       DWORD taille, PTOKEN_PRIVILEGES anciens, PDWORD tailleRendue) =
       ::AdjustTokenPrivileges;
+#else
+  BOOL(WINAPI* OpenProcessToken)(HANDLE processus, DWORD acces, PHANDLE jeton) = openProcessTokenReel;
+  BOOL(WINAPI* LookupPrivilegeValueA)(LPCSTR systeme, LPCSTR nom, PLUID valeur) =
+      lookupPrivilegeValueReel;
+  BOOL(WINAPI* AdjustTokenPrivileges)(HANDLE jeton, BOOL toutRetirer, PTOKEN_PRIVILEGES nouveaux,
+                                      DWORD taille, PTOKEN_PRIVILEGES anciens, PDWORD tailleRendue) =
+      adjustTokenPrivilegesReel;
+#endif
   LONG(WINAPI* RegOpenKeyExA)(HKEY cle, LPCSTR sousCle, DWORD options, REGSAM acces, PHKEY resultat) =
       ::RegOpenKeyExA;
   LONG(WINAPI* RegQueryValueExA)(HKEY cle, LPCSTR nom, LPDWORD reserve, LPDWORD type, LPBYTE donnees,
@@ -181,6 +204,14 @@ struct T_AppelsWindows {
                                             PDWORD longueur);
   static BOOL WINAPI getDiskFreeSpaceExReel(LPCSTR chemin, PULARGE_INTEGER libresAppelant,
                                             PULARGE_INTEGER total, PULARGE_INTEGER libres);
+  static BOOL WINAPI setFilePointerExReel(HANDLE fichier, LARGE_INTEGER distance,
+                                          PLARGE_INTEGER nouvelle, DWORD origine);
+  static DWORD WINAPI queryDosDeviceReel(LPCSTR nom, LPSTR cible, DWORD taille);
+  static BOOL WINAPI openProcessTokenReel(HANDLE processus, DWORD acces, PHANDLE jeton);
+  static BOOL WINAPI lookupPrivilegeValueReel(LPCSTR systeme, LPCSTR nom, PLUID valeur);
+  static BOOL WINAPI adjustTokenPrivilegesReel(HANDLE jeton, BOOL toutRetirer,
+                                               PTOKEN_PRIVILEGES nouveaux, DWORD taille,
+                                               PTOKEN_PRIVILEGES anciens, PDWORD tailleRendue);
 #endif
 };
 

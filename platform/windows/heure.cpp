@@ -70,7 +70,15 @@ void fixerDecalageHoraire(int32_t valeur) { decalage = valeur; }
 
 int32_t decalageHoraire() { return decalage; }
 
-int64_t heureCourante() { return static_cast<int64_t>(_time64(nullptr)); }
+// Seconds since 1970 from the system clock (the C runtime's 64-bit time is
+// missing from the runtimes of Windows 95 and NT 4).
+int64_t heureCourante() {
+  FILETIME t;
+  appelsWindows.GetSystemTimeAsFileTime(&t);
+  uint64_t intervalles = (static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+  if (intervalles < ECART_1601) return -static_cast<int64_t>((ECART_1601 - intervalles) / INTERVALLES_PAR_SECONDE);
+  return static_cast<int64_t>((intervalles - ECART_1601) / INTERVALLES_PAR_SECONDE);
+}
 
 uint64_t versHeureLocale(uint64_t temps) {
   TRACER_APPEL();

@@ -171,6 +171,12 @@ TEST(HeureWindows, ConversionRefuseeDonneZero) {
 }
 
 DWORD WINAPI compteurPlein() { return 0xFFFFFFFF; }
+void fixer(LPFILETIME t, uint64_t intervalles) {
+  t->dwLowDateTime = static_cast<DWORD>(intervalles);
+  t->dwHighDateTime = static_cast<DWORD>(intervalles >> 32);
+}
+void WINAPI horloge2107(LPFILETIME t) { fixer(t, 159992927990000000ULL); }
+void WINAPI horloge1969(LPFILETIME t) { fixer(t, 116444735990000000ULL); }
 
 TEST(HeureWindows, MillisecondesEtHeureCourante) {
   {
@@ -181,6 +187,15 @@ TEST(HeureWindows, MillisecondesEtHeureCourante) {
   int64_t maintenant = heureCourante();
   EXPECT_GT(maintenant, 1577836800);
   EXPECT_LT(maintenant, 4102444800);
+  // Past 2038 and before 1970, from the system's 100 ns count.
+  {
+    Remplacement<decltype(appelsWindows.GetSystemTimeAsFileTime)> r(appelsWindows.GetSystemTimeAsFileTime,
+                                                                    horloge2107);
+    EXPECT_EQ(heureCourante(), 4354819199);
+  }
+  Remplacement<decltype(appelsWindows.GetSystemTimeAsFileTime)> r(appelsWindows.GetSystemTimeAsFileTime,
+                                                                  horloge1969);
+  EXPECT_EQ(heureCourante(), -1);
 }
 
 }  // namespace
