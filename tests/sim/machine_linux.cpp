@@ -1142,57 +1142,16 @@ void retirerMachine() {
 
 bool machineInstallee() { return active != nullptr; }
 
-MachineTemporaire::MachineTemporaire() {
+std::string MachineTemporaire::nouveauDossier() {
   const char* tmp = getenv("TMPDIR");
   std::string modele = std::string(tmp && *tmp ? tmp : "/tmp") + "/lens_machine_XXXXXX";
   std::vector<char> t(modele.begin(), modele.end());
   t.push_back('\0');
-  if (mkdtemp(t.data()) != nullptr) racine_ = t.data();
-  machine("");
-}
-
-MachineTemporaire::~MachineTemporaire() {
-  if (installee_) retirerMachine();
-  std::error_code code;
-  if (!racine_.empty()) std::filesystem::remove_all(racine_, code);
-}
-
-std::string MachineTemporaire::chemin(const std::string& relatif) const {
-  return racine_ + "/" + relatif;
-}
-
-void MachineTemporaire::ecrire(const std::string& relatif, const std::string& contenu) const {
-  std::error_code code;
-  std::filesystem::create_directories(parent(chemin(relatif)), code);
-  std::ofstream f(chemin(relatif), std::ios::binary | std::ios::trunc);
-  f << contenu;
-}
-
-std::string MachineTemporaire::lire(const std::string& relatif) const {
-  std::ifstream f(chemin(relatif), std::ios::binary);
-  std::ostringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
-
-void MachineTemporaire::image(const std::string& relatif, uint64_t taille) const {
-  ecrire(relatif, "");
-  if (truncate(chemin(relatif).c_str(), static_cast<off_t>(taille)) != 0) perror("truncate");
+  return mkdtemp(t.data()) != nullptr ? t.data() : "";
 }
 
 int MachineTemporaire::commande(const std::string& ligne) const {
   std::string c = "cd '" + racine_ + "' && { " + ligne + "; }";
   int r = system(c.c_str());
   return WIFEXITED(r) ? WEXITSTATUS(r) : -1;
-}
-
-void MachineTemporaire::machine(const std::string& directives) const {
-  std::ofstream f(chemin("machine"), std::ios::app);
-  f << directives;
-  if (!directives.empty() && directives.back() != '\n') f << '\n';
-}
-
-bool MachineTemporaire::installer() {
-  installee_ = installerMachine(racine_, &erreur_);
-  return installee_;
 }

@@ -1576,59 +1576,15 @@ unsigned nombrePausesSimulees() { return active ? active->pauses : 0; }
 uint64_t dureePausesSimulees() { return active ? active->dureePauses : 0; }
 const std::string& racineMachine() { return active ? active->racine : aucuneRacine; }
 
-MachineTemporaire::MachineTemporaire() {
+std::string MachineTemporaire::nouveauDossier() {
   static unsigned compteur;
   char dossier[MAX_PATH + 1];
   DWORD n = GetTempPathA(sizeof dossier, dossier);
   std::string base = n > 0 && n < sizeof dossier ? dossier : ".\\";
-  for (int essai = 0; essai < 100 && racine_.empty(); ++essai) {
+  for (int essai = 0; essai < 100; ++essai) {
     std::string c = base + "lens_machine_" + std::to_string(GetCurrentProcessId()) + "_" +
                     std::to_string(++compteur);
-    if (CreateDirectoryA(c.c_str(), nullptr)) racine_ = c;
+    if (CreateDirectoryA(c.c_str(), nullptr)) return c;
   }
-  machine("");
-}
-
-MachineTemporaire::~MachineTemporaire() {
-  if (installee_) retirerMachine();
-  std::error_code code;
-  if (!racine_.empty()) std::filesystem::remove_all(racine_, code);
-}
-
-std::string MachineTemporaire::chemin(const std::string& relatif) const {
-  std::string r = racine_ + "\\" + relatif;
-  for (char& c : r)
-    if (c == '/') c = '\\';
-  return r;
-}
-
-void MachineTemporaire::ecrire(const std::string& relatif, const std::string& contenu) const {
-  std::error_code code;
-  std::filesystem::create_directories(std::filesystem::path(chemin(relatif)).parent_path(), code);
-  std::ofstream f(chemin(relatif), std::ios::binary | std::ios::trunc);
-  f << contenu;
-}
-
-std::string MachineTemporaire::lire(const std::string& relatif) const {
-  std::ifstream f(chemin(relatif), std::ios::binary);
-  std::ostringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
-
-void MachineTemporaire::image(const std::string& relatif, uint64_t taille) const {
-  ecrire(relatif, "");
-  std::error_code code;
-  std::filesystem::resize_file(chemin(relatif), taille, code);
-}
-
-void MachineTemporaire::machine(const std::string& directives) const {
-  std::ofstream f(chemin("machine"), std::ios::app | std::ios::binary);
-  f << directives;
-  if (!directives.empty() && directives.back() != '\n') f << '\n';
-}
-
-bool MachineTemporaire::installer() {
-  installee_ = installerMachine(racine_, &erreur_);
-  return installee_;
+  return "";
 }

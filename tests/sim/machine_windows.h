@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "sim/machine_temporaire.h"
+
 // Reads ROOT/machine and replaces the seam entries; false (nothing changed)
 // with the reason in *erreur. ROOT may be a Windows path or, under wine, a
 // Linux one. One machine at a time.
@@ -63,29 +65,3 @@ const std::string& racineMachine();
 // The Windows path of a Linux one under wine (Z: and backslashes when wine
 // cannot say); other paths unchanged.
 std::string cheminWindows(const std::string& chemin);
-
-// A machine in a new temporary directory, for one test. The directory goes
-// when the object ends; the machine is removed first when installed.
-class MachineTemporaire {
- public:
-  MachineTemporaire();
-  ~MachineTemporaire();
-  MachineTemporaire(const MachineTemporaire&) = delete;
-  MachineTemporaire& operator=(const MachineTemporaire&) = delete;
-
-  const std::string& racine() const { return racine_; }
-  std::string chemin(const std::string& relatif) const;
-  void ecrire(const std::string& relatif, const std::string& contenu) const;
-  std::string lire(const std::string& relatif) const;
-  // A sparse file of taille bytes.
-  void image(const std::string& relatif, uint64_t taille) const;
-  // Appends lines to the machine file.
-  void machine(const std::string& directives) const;
-  bool installer();
-  const std::string& erreur() const { return erreur_; }
-
- private:
-  std::string racine_;
-  std::string erreur_;
-  bool installee_ = false;
-};

@@ -150,6 +150,13 @@ class ListesGPT : public testing::Test {
     f.seekp(static_cast<std::streamoff>(position));
     f.write(reinterpret_cast<const char*>(v.data()), static_cast<std::streamsize>(v.size()));
   }
+  // The bytes there with every bit flipped: damage that changes them
+  // whatever they held (a CRC of random GUIDs may hold any value).
+  void inverser(uint64_t position, size_t n) {
+    std::vector<uint8_t> v = octets(position, n);
+    for (uint8_t& o : v) o = static_cast<uint8_t>(~o);
+    ecrire(position, v);
+  }
   static std::vector<uint8_t> le(uint64_t valeur, int n) {
     std::vector<uint8_t> v;
     for (int i = 0; i < n; ++i) v.push_back(static_cast<uint8_t>(valeur >> (8 * i)));
@@ -308,7 +315,7 @@ TEST_F(ListesGPT, DisqueAgranditOuReduitApresPartitionnement) {
     sgdisk("-n 1:2048:+1M -t 1:8200 -n 2:0:+1M", 8 << 20);
     std::vector<VueGPT> outil = vueSgdisk();
     ASSERT_EQ(m_.commande("truncate -s " + std::to_string(c.octets) + " d.img"), 0);
-    if (c.secoursAbime) ecrire((fin - 1) * 512 + 16, {0x01});
+    if (c.secoursAbime) inverser((fin - 1) * 512 + 16, 1);
     Disque* d = creer();
     ASSERT_NE(d, nullptr);
     bool gpt = !c.lue;
@@ -337,7 +344,7 @@ TEST_F(ListesGPT, TablesAbimeesRefusees) {
     void (*abimer)(ListesGPT&, uint64_t l);
   };
   const Cas cas[] = {
-      {"CRC de l'entete", [](ListesGPT& t, uint64_t) { t.ecrire(512 + 16, {0x01, 0x02}); }},
+      {"CRC de l'entete", [](ListesGPT& t, uint64_t) { t.inverser(512 + 16, 2); }},
       {"CRC du tableau",
        [](ListesGPT& t, uint64_t l) {
          // Both arrays alike, their CRC left as it was.
