@@ -1,13 +1,6 @@
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR i686)
 # The i686 programs as shipped (preset win-i686-programs, no tests): the win32
-# thread model needs no winpthread, whose imports
-# (AddVectoredExceptionHandler, GetTickCount64...) Windows 95 and NT 4 lack.
+# thread model needs no winpthread, whose imports (AddVectoredExceptionHandler,
+# GetTickCount64...) Windows 95 and NT 4 lack.
+include(${CMAKE_CURRENT_LIST_DIR}/toolchain-mingw-i686.cmake)
 set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-win32)
 set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-win32)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
