@@ -100,9 +100,10 @@ HANDLE ouvrirFichier(const char* nom) {
   const DWORD drapeaux = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_RANDOM_ACCESS;
   HANDLE fichier;
   DWORD attributs;
-  appelsWindows.SetLastError(0);
   if (estWindowsNT()) {
     wchar_t* large = nomLarge(nom);
+    // Cleared after the conversion, so that the report is the query's own.
+    appelsWindows.SetLastError(0);
     attributs = appelsWindows.GetFileAttributesW(large);
     if (attributs == INVALID_FILE_ATTRIBUTES) {
       afficherMessage("Warning checking file access.\n");
@@ -113,6 +114,7 @@ HANDLE ouvrirFichier(const char* nom) {
                                         drapeaux, nullptr);
     free(large);
   } else {
+    appelsWindows.SetLastError(0);
     attributs = appelsWindows.GetFileAttributesA(nom);
     if (attributs == INVALID_FILE_ATTRIBUTES) {
       afficherMessage("Warning checking file access.\n");

@@ -357,8 +357,9 @@ void detecterLecteur9x(char lettre) {
   bool lectureSeule = false;
   const char* message = LockManager::lockVolume(lettre, &cle, &fat32, &lectureSeule);
   if (message != nullptr) {
-    afficherMessage("%s\n", message);
+    // Saved before anything is printed: the lock left its DOS code there.
     memoriserErreurDOS();
+    afficherMessage("%s\n", message);
     afficherErreurSysteme();
     afficherFichiersOuverts(lettre, message);
     return;
