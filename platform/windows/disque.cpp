@@ -82,6 +82,7 @@ uint16_t lire16(const uint8_t* p) {
 
 // a x b x c, or 0 when it does not fit in 64 bits.
 uint64_t produit(uint64_t a, uint64_t b, uint64_t c) {
+  TRACER_APPEL();
   uint64_t ab, abc;
   if (__builtin_mul_overflow(a, b, &ab) || __builtin_mul_overflow(ab, c, &abc)) return 0;
   return abc;
@@ -406,6 +407,7 @@ bool cleDisque(const Disque_Etendu* disque, T_AccesDisque* cle) {
 }
 
 bool candidatValide(uint64_t secteurs, uint64_t tetes) {
+  TRACER_APPEL();
   return secteurs >= 1 && secteurs <= 63 && tetes >= 1 && tetes <= 256;
 }
 

@@ -244,9 +244,15 @@ bool octetsLecteur(char lettre, uint64_t* octets, bool total) {
 
 }  // namespace
 
-bool espaceLibreLecteur(char lettre, uint64_t* octets) { return octetsLecteur(lettre, octets, false); }
+bool espaceLibreLecteur(char lettre, uint64_t* octets) {
+  TRACER_APPEL();
+  return octetsLecteur(lettre, octets, false);
+}
 
-bool tailleLecteur(char lettre, uint64_t* octets) { return octetsLecteur(lettre, octets, true); }
+bool tailleLecteur(char lettre, uint64_t* octets) {
+  TRACER_APPEL();
+  return octetsLecteur(lettre, octets, true);
+}
 
 uint32_t nombreClustersLecteur(char lettre) {
   TRACER_APPEL();
