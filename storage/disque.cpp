@@ -574,3 +574,17 @@ const char* Disque_Etendu::retirerDuCache() {
   ecrit_ = true;
   return Support_Bloc::retirerDuCache();
 }
+
+uint8_t Disque_Etendu::genreDeTransfert(uint8_t modeAcces) {
+  return modeAcces == 0 ? 0 : (modeAcces == 1 || modeAcces == 32) ? 1 : 2;
+}
+
+void Disque_Etendu::preparerGeometrie() {
+  TRACER_APPEL();
+  uint8_t cle = 0;
+  if (restaurerGeometrie(&cle)) return;
+  const T_InfoDisque lu = geometrie_;
+  ajusterTaille();
+  determinerGeometrie();
+  memoriserGeometrie(lu, 0, geometrie_, 0);
+}

@@ -157,6 +157,12 @@ class Disque_Etendu : public Disque {
   bool ecrit() const { return ecrit_; }
 
  protected:
+  // 0 for standard access, 1 for the extended forms (1 and 32), else 2.
+  static uint8_t genreDeTransfert(uint8_t modeAcces);
+  // The saved geometry of this disk, or its size and geometry worked out
+  // and saved; the constructors call it once the device is open.
+  void preparerGeometrie();
+
 #ifdef _WIN32
   void* handle_;
   bool ecrit_;  // the system re-reads the layout at destruction

@@ -138,15 +138,10 @@ Disque_Etendu::Disque_Etendu(uint8_t numero, uint8_t modeAcces, int32_t fd,
       fd_(fd),
       ecrit_(false),
       modeAcces_(modeAcces),
-      genreTransfert_(modeAcces == 0 ? 0 : (modeAcces == 1 || modeAcces == 32) ? 1 : 2) {
+      genreTransfert_(genreDeTransfert(modeAcces)) {
   TRACER_APPEL();
   if (fd_ < 0) return;
-  uint8_t cle = 0;
-  if (restaurerGeometrie(&cle)) return;
-  const T_InfoDisque lu = geometrie_;
-  ajusterTaille();
-  determinerGeometrie();
-  memoriserGeometrie(lu, 0, geometrie_, 0);
+  preparerGeometrie();
 }
 
 Disque_Etendu::~Disque_Etendu() {
