@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <fstream>
 #include <sstream>
 
 namespace {
@@ -60,4 +61,29 @@ bool lireNombreMachine(const std::string& texte, uint64_t* valeur) {
   if (decalage && v > (~0ULL >> decalage)) return false;
   *valeur = static_cast<uint64_t>(v) << decalage;
   return true;
+}
+
+bool LecteurDirectives::lireDirectives(const std::string& fichier,
+                                       bool (*autreSysteme)(const std::vector<std::string>&),
+                                       std::string* erreur) {
+  std::ifstream f(fichier);
+  if (!f) return faux(erreur, "cannot read " + fichier);
+  std::string ligne;
+  for (size_t numero = 1; std::getline(f, ligne); ++numero) {
+    if (!ligne.empty() && ligne.back() == '\r') ligne.pop_back();
+    std::vector<std::string> mots = motsDirective(ligne);
+    if (mots.empty() || autreSysteme(mots)) continue;
+    if (!directive(mots)) return faux(erreur, "machine:" + std::to_string(numero) + ": " + raison_);
+  }
+  return true;
+}
+
+bool LecteurDirectives::faux(std::string* erreur, const std::string& texte) {
+  if (erreur != nullptr) *erreur = texte;
+  return false;
+}
+
+bool LecteurDirectives::refus(const std::string& texte) {
+  raison_ = texte;
+  return false;
 }

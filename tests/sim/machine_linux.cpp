@@ -850,40 +850,18 @@ bool lireErreur(const std::string& texte, int* erreur) {
   return true;
 }
 
-class Chargeur {
+class Chargeur : public LecteurDirectives {
  public:
   explicit Chargeur(Machine& m) : m_(m) {}
 
   bool charger(std::string* erreur) {
-    std::ifstream f(m_.racine + "/machine");
-    if (!f) return faux(erreur, "cannot read " + m_.racine + "/machine");
     ajouterNoeud(Noeud{}, "/");
-    std::string ligne;
-    for (numero_ = 1; std::getline(f, ligne); ++numero_) {
-      size_t diese = ligne.find('#');
-      if (diese != std::string::npos) ligne.resize(diese);
-      std::istringstream mots(ligne);
-      std::vector<std::string> m;
-      for (std::string w; mots >> w;) m.push_back(w);
-      if (m.empty()) continue;
-      if (!directive(m)) return faux(erreur, "machine:" + std::to_string(numero_) + ": " + raison_);
-    }
-    return true;
+    return lireDirectives(m_.racine + "/machine", directiveWindows, erreur);
   }
 
  private:
-  bool faux(std::string* erreur, const std::string& texte) {
-    if (erreur != nullptr) *erreur = texte;
-    return false;
-  }
-  bool refus(const std::string& texte) {
-    raison_ = texte;
-    return false;
-  }
-
-  bool directive(const std::vector<std::string>& m) {
+  bool directive(const std::vector<std::string>& m) override {
     const std::string& d = m[0];
-    if (directiveWindows(m)) return true;  // the Windows machine's
     if (d == "block") return bloc(m);
     if (d == "chr") {
       if (m.size() != 3) return refus("chr PATH MAJOR:MINOR");
@@ -1069,8 +1047,6 @@ class Chargeur {
   }
 
   Machine& m_;
-  size_t numero_ = 0;
-  std::string raison_;
 };
 
 void brancher(T_AppelsSysteme& a) {

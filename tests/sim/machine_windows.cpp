@@ -1252,41 +1252,24 @@ uint64_t tailleFichier(const std::string& chemin, bool* trouve) {
   return *trouve ? (static_cast<uint64_t>(a.nFileSizeHigh) << 32) | a.nFileSizeLow : 0;
 }
 
-class Chargeur {
+class Chargeur : public LecteurDirectives {
  public:
   explicit Chargeur(Machine& m) : m_(m) {}
 
   bool charger(std::string* erreur) {
-    std::ifstream f(m_.racine + "\\machine");
-    if (!f) return faux(erreur, "cannot read " + m_.racine + "\\machine");
-    std::string ligne;
-    for (size_t numero = 1; std::getline(f, ligne); ++numero) {
-      if (!ligne.empty() && ligne.back() == '\r') ligne.pop_back();
-      std::vector<std::string> m = motsDirective(ligne);
-      if (m.empty() || directiveLinux(m)) continue;
-      if (!directive(m)) return faux(erreur, "machine:" + std::to_string(numero) + ": " + raison_);
-    }
+    if (!lireDirectives(m_.racine + "\\machine", directiveLinux, erreur)) return false;
     terminerVolumes(m_.volumes);
     return true;
   }
 
  private:
-  bool faux(std::string* erreur, const std::string& texte) {
-    if (erreur != nullptr) *erreur = texte;
-    return false;
-  }
-  bool refus(const std::string& texte) {
-    raison_ = texte;
-    return false;
-  }
-
   bool ouiNon(const std::vector<std::string>& m, bool* valeur) {
     if (m.size() != 2 || (m[1] != "yes" && m[1] != "no")) return refus(m[0] + " yes|no");
     *valeur = m[1] == "yes";
     return true;
   }
 
-  bool directive(const std::vector<std::string>& m) {
+  bool directive(const std::vector<std::string>& m) override {
     const std::string& d = m[0];
     if (d == "windows") return version(m);
     if (d == "drive") return disque(m);
@@ -1482,7 +1465,6 @@ class Chargeur {
   }
 
   Machine& m_;
-  std::string raison_;
 };
 
 const std::vector<T_DisqueSimule> aucunDisque;
