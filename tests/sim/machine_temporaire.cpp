@@ -52,6 +52,21 @@ void MachineTemporaire::image(const std::string& relatif, uint64_t taille) const
   if (code) fprintf(stderr, "image %s: %s\n", relatif.c_str(), code.message().c_str());
 }
 
+std::string MachineTemporaire::octets(const std::string& relatif, uint64_t position, size_t n) const {
+  std::ifstream f(chemin(relatif), std::ios::binary);
+  std::string v(n, '\0');
+  f.seekg(static_cast<std::streamoff>(position));
+  f.read(&v[0], static_cast<std::streamsize>(n));
+  return v;
+}
+
+void MachineTemporaire::remplacer(const std::string& relatif, uint64_t position,
+                                  const std::string& octets) const {
+  std::fstream f(chemin(relatif), std::ios::binary | std::ios::in | std::ios::out);
+  f.seekp(static_cast<std::streamoff>(position));
+  f.write(octets.data(), static_cast<std::streamsize>(octets.size()));
+}
+
 void MachineTemporaire::machine(const std::string& directives) const {
   std::ofstream f(chemin("machine"), std::ios::app | std::ios::binary);
   f << directives;

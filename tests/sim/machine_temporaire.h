@@ -2,6 +2,7 @@
 // helpers for the Linux and the Windows machine. The directory goes when the
 // object ends; the machine is removed first when installed.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -20,6 +21,10 @@ class MachineTemporaire {
   std::string lire(const std::string& relatif) const;
   // A sparse file of taille bytes.
   void image(const std::string& relatif, uint64_t taille) const;
+  // n bytes of a file from position on, and bytes written over a file's
+  // own at position (the file keeps its size past them).
+  std::string octets(const std::string& relatif, uint64_t position, size_t n) const;
+  void remplacer(const std::string& relatif, uint64_t position, const std::string& octets) const;
 #ifndef _WIN32
   // Runs a shell command inside the root; its exit status.
   int commande(const std::string& ligne) const;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/code_source.h"
 
 namespace {
 
@@ -19,26 +20,8 @@ const std::regex appelDirect(
     R"(geteuid|isatty|getenv|setenv|fork|execvp|openlog|syslog|vsyslog|sync|kill|raise|sleep|)"
     R"(select|time|localtime|gettimeofday|sysinfo|getrlimit|getrlimit64|setlocale|signal)\s*\()");
 
-// The line without its string literals and its // comment.
-std::string code(const std::string& ligne) {
-  std::string r;
-  bool texte = false;
-  for (size_t i = 0; i < ligne.size(); ++i) {
-    char c = ligne[i];
-    if (texte) {
-      if (c == '\\') ++i;
-      else if (c == '"') texte = false;
-      continue;
-    }
-    if (c == '"') texte = true;
-    else if (c == '/' && i + 1 < ligne.size() && ligne[i + 1] == '/') break;
-    else r += c;
-  }
-  return r;
-}
-
 bool appelleDirectement(const std::string& ligne) {
-  return std::regex_search(code(ligne), appelDirect);
+  return std::regex_search(partieCode(ligne), appelDirect);
 }
 
 TEST(AppelsSysteme, DetecteurDAppelsDirects) {

@@ -8,7 +8,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -150,16 +149,11 @@ class Disques : public testing::Test {
   }
 
   std::vector<uint8_t> octets(uint64_t position, size_t n) {
-    std::ifstream f(m_.chemin("d.img"), std::ios::binary);
-    std::vector<uint8_t> v(n);
-    f.seekg(static_cast<std::streamoff>(position));
-    f.read(reinterpret_cast<char*>(v.data()), static_cast<std::streamsize>(n));
-    return v;
+    std::string v = m_.octets("d.img", position, n);
+    return std::vector<uint8_t>(v.begin(), v.end());
   }
   void ecrire(uint64_t position, const std::vector<uint8_t>& v) {
-    std::fstream f(m_.chemin("d.img"), std::ios::binary | std::ios::in | std::ios::out);
-    f.seekp(static_cast<std::streamoff>(position));
-    f.write(reinterpret_cast<const char*>(v.data()), static_cast<std::streamsize>(v.size()));
+    m_.remplacer("d.img", position, std::string(v.begin(), v.end()));
   }
   void ecrire32(uint64_t position, uint32_t valeur) {
     ecrire(position, {uint8_t(valeur), uint8_t(valeur >> 8), uint8_t(valeur >> 16),

@@ -7,7 +7,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -139,16 +138,11 @@ class ListesGPT : public testing::Test {
   }
 
   std::vector<uint8_t> octets(uint64_t position, size_t n) {
-    std::ifstream f(m_.chemin("d.img"), std::ios::binary);
-    std::vector<uint8_t> v(n);
-    f.seekg(static_cast<std::streamoff>(position));
-    f.read(reinterpret_cast<char*>(v.data()), static_cast<std::streamsize>(n));
-    return v;
+    std::string v = m_.octets("d.img", position, n);
+    return std::vector<uint8_t>(v.begin(), v.end());
   }
   void ecrire(uint64_t position, const std::vector<uint8_t>& v) {
-    std::fstream f(m_.chemin("d.img"), std::ios::binary | std::ios::in | std::ios::out);
-    f.seekp(static_cast<std::streamoff>(position));
-    f.write(reinterpret_cast<const char*>(v.data()), static_cast<std::streamsize>(v.size()));
+    m_.remplacer("d.img", position, std::string(v.begin(), v.end()));
   }
   // The bytes there with every bit flipped: damage that changes them
   // whatever they held (a CRC of random GUIDs may hold any value).

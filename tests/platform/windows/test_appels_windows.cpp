@@ -13,6 +13,7 @@
 
 #include "platform/windows/appels_windows.h"
 #include "sim/machine_windows.h"
+#include "support/code_source.h"
 
 namespace {
 
@@ -59,24 +60,6 @@ std::regex detecteur(const std::set<std::string>& noms) {
   return std::regex("(^|[^A-Za-z0-9_.>:]|::)(" + alternatives + R"()\s*\()");
 }
 
-// The line without its string literals and its // comment.
-std::string code(const std::string& ligne) {
-  std::string r;
-  bool texte = false;
-  for (size_t i = 0; i < ligne.size(); ++i) {
-    char c = ligne[i];
-    if (texte) {
-      if (c == '\\') ++i;
-      else if (c == '"') texte = false;
-      continue;
-    }
-    if (c == '"') texte = true;
-    else if (c == '/' && i + 1 < ligne.size() && ligne[i + 1] == '/') break;
-    else r += c;
-  }
-  return r;
-}
-
 std::set<std::string> tousLesNoms() {
   std::set<std::string> noms = entreesSeam();
   noms.insert(std::begin(autresFonctions), std::end(autresFonctions));
@@ -95,7 +78,7 @@ TEST(AppelsWindows, LeSeamEstLuEtToutesSesEntreesSontRemplies) {
 
 TEST(AppelsWindows, DetecteurDAppelsDirects) {
   std::regex r = detecteur(tousLesNoms());
-  auto direct = [&r](const std::string& ligne) { return std::regex_search(code(ligne), r); };
+  auto direct = [&r](const std::string& ligne) { return std::regex_search(partieCode(ligne), r); };
   EXPECT_TRUE(direct("  if (!GetVersionExA(&v)) return;"));
   EXPECT_TRUE(direct("HANDLE h = ::CreateFileA (nom, 0, 0, 0, 0, 0, 0);"));
   EXPECT_FALSE(direct("appelsWindows.GetVersionExA(&v);"));
@@ -121,7 +104,7 @@ TEST(AppelsWindows, AucunAppelDirectHorsDuSeam) {
       std::istringstream f(contenu(e.path().string()));
       std::string ligne;
       for (int n = 1; std::getline(f, ligne); ++n)
-        EXPECT_FALSE(std::regex_search(code(ligne), r)) << nom << ":" << n << ": " << ligne;
+        EXPECT_FALSE(std::regex_search(partieCode(ligne), r)) << nom << ":" << n << ": " << ligne;
     }
   }
   ASSERT_GT(fichiers, 0) << "sources not found under " << racine;

@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -341,11 +340,7 @@ TEST(MaintenanceWindows9x, RedemarrageRefuseEtFormesDuVolume) {
     MachineTemporaire m;
     m.image("d.img", 8 << 20);
     // A FAT32 boot sector: 512 bytes a sector, no 16-bit FAT size.
-    std::fstream f(m.chemin("d.img"), std::ios::in | std::ios::out | std::ios::binary);
-    const char boot[] = {0, 2};
-    f.seekp(1048576 + 0x0B);
-    f.write(boot, 2);
-    f.close();
+    m.remplacer("d.img", 1048576 + 0x0B, std::string("\0\2", 2));
     m.machine("windows 98\ndrive 0 d.img\nvolume C 0 1048576 4194304\n");
     if (!m.installer()) return;
     ouvrirVwin32();

@@ -7,7 +7,6 @@
 #include <windows.h>
 
 #include <cstring>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -328,11 +327,7 @@ std::string secteurFat32() {
 
 TEST(Vwin32NeufX, ParametresEtFichiersOuvertsDesVolumes) {
   std::string s = neufX("drive 0 d.img\nvolume E 0 1M 1M busy\n", [](MachineTemporaire& m) {
-    std::string b = secteurFat32();
-    std::fstream f(m.chemin("d.img"), std::ios::in | std::ios::out | std::ios::binary);
-    f.seekp(1 << 20);
-    f.write(b.data(), 512);
-    f.close();
+    m.remplacer("d.img", 1 << 20, secteurFat32());
     std::string r;
     uint8_t bloc[128];
     memset(bloc, 0, sizeof bloc);
