@@ -23,63 +23,58 @@ T pointEntree(const char* module, const char* nom) {
   return r;
 }
 
-template <typename T>
-T exporteParKernel32(const char* nom) {
-  return pointEntree<T>("kernel32.dll", nom);
-}
-
 }  // namespace
 
 PVOID WINAPI T_AppelsWindows::addVectoredExceptionHandlerReel(ULONG premier,
                                                               PVECTORED_EXCEPTION_HANDLER traitement) {
   typedef PVOID(WINAPI * T_Ajouter)(ULONG, PVECTORED_EXCEPTION_HANDLER);
-  T_Ajouter ajouter = exporteParKernel32<T_Ajouter>("AddVectoredExceptionHandler");
+  T_Ajouter ajouter = pointEntree<T_Ajouter>("kernel32.dll", "AddVectoredExceptionHandler");
   return ajouter ? ajouter(premier, traitement) : nullptr;
 }
 
 #ifndef _WIN64
 HANDLE WINAPI T_AppelsWindows::findFirstVolumeReel(LPSTR nom, DWORD taille) {
   typedef HANDLE(WINAPI * T_F)(LPSTR, DWORD);
-  T_F f = exporteParKernel32<T_F>("FindFirstVolumeA");
+  T_F f = pointEntree<T_F>("kernel32.dll", "FindFirstVolumeA");
   return f ? f(nom, taille) : INVALID_HANDLE_VALUE;
 }
 
 BOOL WINAPI T_AppelsWindows::findNextVolumeReel(HANDLE recherche, LPSTR nom, DWORD taille) {
   typedef BOOL(WINAPI * T_F)(HANDLE, LPSTR, DWORD);
-  T_F f = exporteParKernel32<T_F>("FindNextVolumeA");
+  T_F f = pointEntree<T_F>("kernel32.dll", "FindNextVolumeA");
   return f ? f(recherche, nom, taille) : FALSE;
 }
 
 BOOL WINAPI T_AppelsWindows::findVolumeCloseReel(HANDLE recherche) {
   typedef BOOL(WINAPI * T_F)(HANDLE);
-  T_F f = exporteParKernel32<T_F>("FindVolumeClose");
+  T_F f = pointEntree<T_F>("kernel32.dll", "FindVolumeClose");
   return f ? f(recherche) : FALSE;
 }
 
 BOOL WINAPI T_AppelsWindows::getVolumePathNamesReel(LPCSTR volume, LPCH noms, DWORD taille,
                                                     PDWORD longueur) {
   typedef BOOL(WINAPI * T_F)(LPCSTR, LPCH, DWORD, PDWORD);
-  T_F f = exporteParKernel32<T_F>("GetVolumePathNamesForVolumeNameA");
+  T_F f = pointEntree<T_F>("kernel32.dll", "GetVolumePathNamesForVolumeNameA");
   return f ? f(volume, noms, taille, longueur) : FALSE;
 }
 
 BOOL WINAPI T_AppelsWindows::getDiskFreeSpaceExReel(LPCSTR chemin, PULARGE_INTEGER libresAppelant,
                                                     PULARGE_INTEGER total, PULARGE_INTEGER libres) {
   typedef BOOL(WINAPI * T_F)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
-  T_F f = exporteParKernel32<T_F>("GetDiskFreeSpaceExA");
+  T_F f = pointEntree<T_F>("kernel32.dll", "GetDiskFreeSpaceExA");
   return f ? f(chemin, libresAppelant, total, libres) : FALSE;
 }
 
 BOOL WINAPI T_AppelsWindows::setFilePointerExReel(HANDLE fichier, LARGE_INTEGER distance,
                                                   PLARGE_INTEGER nouvelle, DWORD origine) {
   typedef BOOL(WINAPI * T_F)(HANDLE, LARGE_INTEGER, PLARGE_INTEGER, DWORD);
-  T_F f = exporteParKernel32<T_F>("SetFilePointerEx");
+  T_F f = pointEntree<T_F>("kernel32.dll", "SetFilePointerEx");
   return f ? f(fichier, distance, nouvelle, origine) : FALSE;
 }
 
 DWORD WINAPI T_AppelsWindows::queryDosDeviceReel(LPCSTR nom, LPSTR cible, DWORD taille) {
   typedef DWORD(WINAPI * T_F)(LPCSTR, LPSTR, DWORD);
-  T_F f = exporteParKernel32<T_F>("QueryDosDeviceA");
+  T_F f = pointEntree<T_F>("kernel32.dll", "QueryDosDeviceA");
   return f ? f(nom, cible, taille) : 0;
 }
 
