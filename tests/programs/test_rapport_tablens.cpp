@@ -77,6 +77,7 @@ TEST(TexteMegaOctets, ExactAussiAuDelaDe64Bits) {
       {UINT64_MAX, 4096, "72057594037927936.00"},
       {UINT64_MAX, 65535, "1152903912420802559.94"},
       {(uint64_t{1} << 63) + 12345, 3000, "26388279066624035.32"},
+      {(uint64_t{1} << 63) + 256, 512, "4503599627370496.13"},  // .125 exactly: half up
   };
   for (const Cas& c : cas) {
     char* texte = texteMegaOctets(c.secteurs, c.taille);
@@ -269,18 +270,33 @@ TEST_F(Rapport, GPTRefuseSansRaison) {
   d->liberer(0);
 }
 
-// An entry count whose array does not fit 32 bits: the header is refused
-// and its dump sizes the array in 64 bits, with nothing read or allocated
-// for it.
-TEST_F(Rapport, GPTNombreEntreesEnorme) {
-  DisqueGPT* d = new DisqueGPT();
-  poserGPT(d, 0x02000000);  // 4 GiB of entries
-  std::string s = verifier(d, nullptr);
-  EXPECT_NE(s.find("Error: the GPT description is wrong:\n"), std::string::npos) << s;
-  EXPECT_NE(s.find("  first usable sector: 34 (wrong)\n"), std::string::npos) << s;
-  EXPECT_NE(s.find("  partitions entries sector: 2 (wrong)\n"), std::string::npos) << s;
-  EXPECT_NE(s.find("  number of partition entries: 33554432\n"), std::string::npos) << s;
-  d->liberer(0);
+// Refused primary headers and their dumps. An entry count whose array does
+// not fit 32 bits: the dump sizes the array in 64 bits, with nothing read or
+// allocated for it. An array at sector 1 is wrong, even before a usable area
+// that starts after it.
+TEST_F(Rapport, GPTEnteteRefuse) {
+  struct Cas {
+    uint32_t nombreEntrees;
+    uint64_t secteurTableau;
+    std::vector<std::string> lignes;
+  } cas[] = {
+      {0x02000000, 2,  // 4 GiB of entries
+       {"  first usable sector: 34 (wrong)\n", "  partitions entries sector: 2 (wrong)\n",
+        "  number of partition entries: 33554432\n"}},
+      {128, 1, {"  first usable sector: 34 (correct)\n", "  partitions entries sector: 1 (wrong)\n"}},
+  };
+  for (const Cas& c : cas) {
+    DisqueGPT* d = new DisqueGPT();
+    poserGPT(d, c.nombreEntrees);
+    T_EnteteGPT* e = reinterpret_cast<T_EnteteGPT*>(d->secteurs[1].data());
+    e->secteurEntrees.ecrire(c.secteurTableau);
+    e->crcEntete.ecrire(0);
+    e->crcEntete.ecrire(static_cast<uint32_t>(crc32(0, d->secteurs[1].data(), 92)));
+    std::string s = verifier(d, nullptr);
+    EXPECT_NE(s.find("Error: the GPT description is wrong:\n"), std::string::npos) << s;
+    for (const std::string& l : c.lignes) EXPECT_NE(s.find(l), std::string::npos) << s;
+    d->liberer(0);
+  }
 }
 
 }  // namespace
