@@ -348,6 +348,11 @@ const CasDisque casDisques[] = {
      "octet images/b.img $(( (65535 - 32) * 512 + 100 * 128 + 40 )) 1\n"
      "octet images/b.img $(( 2 * 512 + 100 * 128 + 40 )) 1\n",
      "%SDB%", {"-noterm"}, ""},
+    // A hybrid MBR (sgdisk): the protective entry first, partition 1 again
+    // in entry 2. The MBR is the table; the GPT behind it is still checked.
+    {"gpt_mbr_hybride",
+     "truncate -s 32M images/b.img; gpt images/b.img; sgdisk -h 1 images/b.img >/dev/null 2>&1\n",
+     "%SDB%", {"-noterm"}, ""},
 };
 
 std::string remplacer(std::string texte, const std::string& motif, const std::string& par) {
