@@ -248,6 +248,12 @@ const CasDisque casDisques[] = {
      "printf 'label: dos\\nlabel-id: 0x1\\nstart=2048, size=8192, type=5\\n"
      "start=4096, size=2048\\n' | sfdisk -q images/a.img\nlba images/a.img 2048 1 2048 8192\n",
      "%SDA%", {"-noterm"}, ""},
+    // Logical 5 ends on its extended partition's last sector: no message.
+    {"logique_jusqu_a_la_fin_de_l_etendue",
+     "truncate -s 16M images/a.img\n"
+     "printf 'label: dos\\nlabel-id: 0x1\\nstart=2048, size=8192, type=5\\n"
+     "start=4096, size=6144\\n' | sfdisk -q images/a.img\n",
+     "%SDA%", {"-noterm"}, ""},
     // Main partition 3 moved inside extended partition 2, between logicals
     // 5 and 6; logical 7 grown past the extended partition's end.
     {"principale_dans_etendue",
