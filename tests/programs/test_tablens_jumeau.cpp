@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -78,6 +79,19 @@ void verifierExecution(const MachineTemporaire& m, const char* nom,
   EXPECT_EQ(e.sortie, attenduPour("tablens", nom, e.sortie));
   EXPECT_EQ(e.erreur, "");
   EXPECT_EQ(m.lire("exec.log"), "");  // no relaunch without a display
+  // Every lock is given back, the last taken first.
+  std::istringstream journal(m.lire("locks.log"));
+  std::vector<std::string> tenus;
+  for (std::string ligne; std::getline(journal, ligne);) {
+    if (ligne.rfind("lock ", 0) == 0) {
+      tenus.push_back(ligne.substr(5));
+    } else {
+      ASSERT_FALSE(tenus.empty()) << ligne;
+      EXPECT_EQ(ligne, "unlock " + tenus.back());
+      tenus.pop_back();
+    }
+  }
+  EXPECT_TRUE(tenus.empty());
 }
 
 class Jumeau : public testing::TestWithParam<CasJumeau> {};
