@@ -36,7 +36,7 @@ class FichierMemoire : public FichierArchlens {
     *lus = reste < nombre ? static_cast<uint32_t>(reste) : nombre;
     size_t contenu = position_ < octets_.size() ? octets_.size() - position_ : 0;
     if (contenu > *lus) contenu = *lus;
-    memcpy(tampon, octets_.data() + position_, contenu);
+    if (contenu != 0) memcpy(tampon, octets_.data() + position_, contenu);
     memset(static_cast<char*>(tampon) + contenu, 0, *lus - contenu);
     position_ += *lus;
     ++lectures_;
