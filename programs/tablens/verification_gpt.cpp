@@ -117,6 +117,20 @@ void afficherEnteteGPT(uint32_t tailleSecteur, T_EnteteGPT* h, const T_EnteteGPT
 
 namespace {
 
+// A partition's last sector. An entry that ends before it starts was given
+// no sector at all: the report names the last sector its entry holds.
+uint64_t dernierSecteur(const Partition* p, const uint8_t* tableau, uint32_t octets) {
+  TRACER_APPEL();
+  const uint64_t n = p->nombreSecteurs();
+  const int32_t k = p->numero();
+  if (n != 0 || p->identifiant().type() != ID_PARTITION_GPT || k < 1 ||
+      static_cast<uint64_t>(k) * TAILLE_ENTREE_GPT > octets)
+    return p->premierSecteur() + n - 1;
+  const T_EntreeGPT* e = reinterpret_cast<const T_EntreeGPT*>(
+      tableau + static_cast<size_t>(k - 1) * TAILLE_ENTREE_GPT);
+  return e->dernierSecteur.lire();
+}
+
 // Steps after both headers were accepted: the two arrays, then the
 // partitions against the usable area. Returns whether a problem was told.
 bool verifierTableaux(Disque* disque, const T_EnteteGPT* primaire, const T_EnteteGPT* secours,
@@ -156,9 +170,11 @@ bool verifierTableaux(Disque* disque, const T_EnteteGPT* primaire, const T_Entet
       suite = true;
     }
   }
-  free(tableauPrimaire);
   free(tableauSecours);
-  if (!suite) return true;
+  if (!suite) {
+    free(tableauPrimaire);
+    return true;
+  }
 
   const uint64_t premierUtilisable = primaire->premierSecteurUtilisable.lire();
   const uint64_t dernierUtilisable = primaire->dernierSecteurUtilisable.lire();
@@ -166,7 +182,7 @@ bool verifierTableaux(Disque* disque, const T_EnteteGPT* primaire, const T_Entet
     const Partition* p = (*liste)[i];
     const unsigned k = static_cast<unsigned>(p->numero());
     const uint64_t f = p->premierSecteur();
-    const uint64_t l = f + p->nombreSecteurs() - 1;
+    const uint64_t l = dernierSecteur(p, tableauPrimaire, octets);
     if (l < f) {
       afficherMessage("Error: partition %u has its first sector (" FMT_U64 ") after its last one\n("
                       FMT_U64 ").\n", k, f, l);
@@ -185,6 +201,7 @@ bool verifierTableaux(Disque* disque, const T_EnteteGPT* primaire, const T_Entet
       signale = true;
     }
   }
+  free(tableauPrimaire);
   return signale;
 }
 

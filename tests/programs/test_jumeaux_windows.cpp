@@ -127,6 +127,7 @@ struct CasComparaison {
   std::vector<Difference> differences;
   // Wine takes the command line's code page from it.
   const char* langue = "C";
+  uint64_t longueur = 0;  // the file then made this long (sparse), unless 0
 };
 
 void PrintTo(const CasComparaison& c, std::ostream* flux) { *flux << c.nom; }
@@ -155,6 +156,10 @@ const CasComparaison casComparaison[] = {
      {{"Warning checking file type.\nError number: 2.\nError message: No such file or directory.\n",
        ""},
       {PAS_DE_FICHIER_LINUX, PAS_DE_FICHIER_WINDOWS}}},
+    // 100 bytes past 4 GiB: long enough for a header only with both halves
+    // of its size.
+    {"plus_de_4_gio", "g.bak", octetsSauvegarde(ChampsSauvegarde()), {"-noterm", "g.bak"}, 0, {},
+     "C", (uint64_t{1} << 32) + 100},
 };
 
 class ComparaisonArchlens : public testing::TestWithParam<CasComparaison> {};
@@ -166,6 +171,9 @@ TEST_P(ComparaisonArchlens, MemeRapportQueLinux) {
   MachineTemporaire m;
   m.machine("");
   if (!c.contenu.empty()) m.ecrire(c.fichier, c.contenu);
+  if (c.longueur != 0) {
+    ASSERT_EQ(m.commande("truncate -s " + std::to_string(c.longueur) + " " + c.fichier), 0);
+  }
   Execution l = lancer(LENS_JUMEAU_ARCHLENS, false, m, c.arguments, "", c.langue);
   Execution w = lancer("archlens", true, m, c.arguments, "", c.langue);
   EXPECT_EQ(l.statut, c.statut);

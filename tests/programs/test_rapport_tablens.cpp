@@ -77,6 +77,7 @@ TEST(TexteMegaOctets, ExactAussiAuDelaDe64Bits) {
       {UINT64_MAX, 4096, "72057594037927936.00"},
       {UINT64_MAX, 65535, "1152903912420802559.94"},
       {(uint64_t{1} << 63) + 12345, 3000, "26388279066624035.32"},
+      {(uint64_t{1} << 63) + 256, 512, "4503599627370496.13"},  // .125 exactly: half up
   };
   for (const Cas& c : cas) {
     char* texte = texteMegaOctets(c.secteurs, c.taille);
@@ -155,11 +156,15 @@ class DisqueGPT : public Disque {
   std::set<uint64_t> echecs;
 };
 
-// A 128-entry GPT as sgdisk lays it out on 1000 sectors.
-void poserGPT(DisqueGPT* d, uint32_t nombreEntrees = 128) {
+// A 128-entry GPT as sgdisk lays it out on 1000 sectors; its one used
+// entry covers sectors premier to dernier.
+void poserGPT(DisqueGPT* d, uint32_t nombreEntrees = 128, uint64_t premier = 0,
+              uint64_t dernier = 0) {
   std::vector<uint8_t> tableau(128 * 128, 0);
-  tableau[0] = 0xAF;  // one used entry
+  tableau[0] = 0xAF;
   tableau[16] = 1;
+  reinterpret_cast<T_EntreeGPT*>(tableau.data())->premierSecteur.ecrire(premier);
+  reinterpret_cast<T_EntreeGPT*>(tableau.data())->dernierSecteur.ecrire(dernier);
   const uint32_t crcTableau = static_cast<uint32_t>(crc32(0, tableau.data(), tableau.size()));
   for (uint64_t i = 0; i < 32; ++i) {
     std::vector<uint8_t> s(tableau.begin() + i * 512, tableau.begin() + (i + 1) * 512);
@@ -218,16 +223,22 @@ TEST_F(Rapport, GPTSecteursIllisibles) {
 TEST_F(Rapport, GPTPartitionsDeLaListe) {
   struct Cas {
     const char* nom;
-    uint64_t premier, nombre;
+    bool gpt;  // the list read from the GPT, else one MBR entry
+    uint64_t premier, dernier;
     const char* sortie;
   } cas[] = {
-      {"inside the usable area", 34, 932, "No error was found in GPT description.\n"},
+      {"inside the usable area", false, 34, 965, "No error was found in GPT description.\n"},
       // A hybrid MBR's entry before the usable area is no GPT partition.
-      {"MBR entry at sector 1", 1, 33, "No error was found in GPT description.\n"},
+      {"MBR entry at sector 1", false, 1, 33, "No error was found in GPT description.\n"},
+      {"GPT entry at the first usable sector", true, 34, 965,
+       "No error was found in GPT description.\n"},
+      // Listed with no sector; the message names the entry's last sector.
+      {"GPT entry ending before it starts", true, 100, 50,
+       "Error: partition 1 has its first sector (100) after its last one\n(50).\n"},
   };
   for (const Cas& c : cas) {
     DisqueGPT* d = new DisqueGPT();
-    poserGPT(d);
+    poserGPT(d, 128, c.premier, c.dernier);
     // The usable area ends one sector earlier in both headers.
     for (uint64_t s : {uint64_t{1}, uint64_t{999}}) {
       T_EnteteGPT* e = reinterpret_cast<T_EnteteGPT*>(d->secteurs[s].data());
@@ -236,7 +247,12 @@ TEST_F(Rapport, GPTPartitionsDeLaListe) {
       e->crcEntete.ecrire(static_cast<uint32_t>(crc32(0, d->secteurs[s].data(), 92)));
     }
     T_ListePartitions liste;
-    liste.add(Partition_MBR::creer(d, 1, entree({0, 0, 1}, {0, 0, 1}, c.premier, c.nombre), nullptr));
+    if (c.gpt)
+      liste = Disque::listePartitionsGPT(d, nullptr, nullptr, false);
+    else
+      liste.add(Partition_MBR::creer(
+          d, 1, entree({0, 0, 1}, {0, 0, 1}, c.premier, c.dernier + 1 - c.premier), nullptr));
+    ASSERT_EQ(liste.count(), 1u) << c.nom;
     EXPECT_EQ(verifier(d, &liste), std::string(DEBUT) + c.sortie) << c.nom;
     liste[0]->liberer(0);
     d->liberer(0);
@@ -254,18 +270,33 @@ TEST_F(Rapport, GPTRefuseSansRaison) {
   d->liberer(0);
 }
 
-// An entry count whose array does not fit 32 bits: the header is refused
-// and its dump sizes the array in 64 bits, with nothing read or allocated
-// for it.
-TEST_F(Rapport, GPTNombreEntreesEnorme) {
-  DisqueGPT* d = new DisqueGPT();
-  poserGPT(d, 0x02000000);  // 4 GiB of entries
-  std::string s = verifier(d, nullptr);
-  EXPECT_NE(s.find("Error: the GPT description is wrong:\n"), std::string::npos) << s;
-  EXPECT_NE(s.find("  first usable sector: 34 (wrong)\n"), std::string::npos) << s;
-  EXPECT_NE(s.find("  partitions entries sector: 2 (wrong)\n"), std::string::npos) << s;
-  EXPECT_NE(s.find("  number of partition entries: 33554432\n"), std::string::npos) << s;
-  d->liberer(0);
+// Refused primary headers and their dumps. An entry count whose array does
+// not fit 32 bits: the dump sizes the array in 64 bits, with nothing read or
+// allocated for it. An array at sector 1 is wrong, even before a usable area
+// that starts after it.
+TEST_F(Rapport, GPTEnteteRefuse) {
+  struct Cas {
+    uint32_t nombreEntrees;
+    uint64_t secteurTableau;
+    std::vector<std::string> lignes;
+  } cas[] = {
+      {0x02000000, 2,  // 4 GiB of entries
+       {"  first usable sector: 34 (wrong)\n", "  partitions entries sector: 2 (wrong)\n",
+        "  number of partition entries: 33554432\n"}},
+      {128, 1, {"  first usable sector: 34 (correct)\n", "  partitions entries sector: 1 (wrong)\n"}},
+  };
+  for (const Cas& c : cas) {
+    DisqueGPT* d = new DisqueGPT();
+    poserGPT(d, c.nombreEntrees);
+    T_EnteteGPT* e = reinterpret_cast<T_EnteteGPT*>(d->secteurs[1].data());
+    e->secteurEntrees.ecrire(c.secteurTableau);
+    e->crcEntete.ecrire(0);
+    e->crcEntete.ecrire(static_cast<uint32_t>(crc32(0, d->secteurs[1].data(), 92)));
+    std::string s = verifier(d, nullptr);
+    EXPECT_NE(s.find("Error: the GPT description is wrong:\n"), std::string::npos) << s;
+    for (const std::string& l : c.lignes) EXPECT_NE(s.find(l), std::string::npos) << s;
+    d->liberer(0);
+  }
 }
 
 }  // namespace

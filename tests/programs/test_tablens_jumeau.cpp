@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -78,6 +79,19 @@ void verifierExecution(const MachineTemporaire& m, const char* nom,
   EXPECT_EQ(e.sortie, attenduPour("tablens", nom, e.sortie));
   EXPECT_EQ(e.erreur, "");
   EXPECT_EQ(m.lire("exec.log"), "");  // no relaunch without a display
+  // Every lock is given back, the last taken first.
+  std::istringstream journal(m.lire("locks.log"));
+  std::vector<std::string> tenus;
+  for (std::string ligne; std::getline(journal, ligne);) {
+    if (ligne.rfind("lock ", 0) == 0) {
+      tenus.push_back(ligne.substr(5));
+    } else {
+      ASSERT_FALSE(tenus.empty()) << ligne;
+      EXPECT_EQ(ligne, "unlock " + tenus.back());
+      tenus.pop_back();
+    }
+  }
+  EXPECT_TRUE(tenus.empty());
 }
 
 class Jumeau : public testing::TestWithParam<CasJumeau> {};
@@ -248,6 +262,12 @@ const CasDisque casDisques[] = {
      "printf 'label: dos\\nlabel-id: 0x1\\nstart=2048, size=8192, type=5\\n"
      "start=4096, size=2048\\n' | sfdisk -q images/a.img\nlba images/a.img 2048 1 2048 8192\n",
      "%SDA%", {"-noterm"}, ""},
+    // Logical 5 ends on its extended partition's last sector: no message.
+    {"logique_jusqu_a_la_fin_de_l_etendue",
+     "truncate -s 16M images/a.img\n"
+     "printf 'label: dos\\nlabel-id: 0x1\\nstart=2048, size=8192, type=5\\n"
+     "start=4096, size=6144\\n' | sfdisk -q images/a.img\n",
+     "%SDA%", {"-noterm"}, ""},
     // Main partition 3 moved inside extended partition 2, between logicals
     // 5 and 6; logical 7 grown past the extended partition's end.
     {"principale_dans_etendue",
@@ -347,6 +367,11 @@ const CasDisque casDisques[] = {
      "truncate -s 32M images/b.img; gpt images/b.img\n"
      "octet images/b.img $(( (65535 - 32) * 512 + 100 * 128 + 40 )) 1\n"
      "octet images/b.img $(( 2 * 512 + 100 * 128 + 40 )) 1\n",
+     "%SDB%", {"-noterm"}, ""},
+    // A hybrid MBR (sgdisk): the protective entry first, partition 1 again
+    // in entry 2. The MBR is the table; the GPT behind it is still checked.
+    {"gpt_mbr_hybride",
+     "truncate -s 32M images/b.img; gpt images/b.img; sgdisk -h 1 images/b.img >/dev/null 2>&1\n",
      "%SDB%", {"-noterm"}, ""},
 };
 

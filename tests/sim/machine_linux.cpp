@@ -507,13 +507,19 @@ int simIoctl(int fd, unsigned long requete, void* argument) {
   }
 }
 
+void ajouterJournal(const char* fichier, const std::string& ligne);
+
 int simFcntl(int fd, int commande, struct flock* verrou) {
   Ouvert* o = ouvert(fd);
   if (o == nullptr) return active->sauvegarde.fcntl(fd, commande, verrou);
   switch (commande) {
     case F_SETLK:
-    case F_SETLKW:
-      return injecteFd("fcntl", *o) ? -1 : 0;
+    case F_SETLKW: {
+      if (injecteFd("fcntl", *o)) return -1;
+      const char* quoi = verrou != nullptr && verrou->l_type == F_UNLCK ? "unlock " : "lock ";
+      ajouterJournal("locks.log", quoi + active->noeuds[o->noeud].chemin + "\n");
+      return 0;
+    }
     case F_GETLK:
       if (verrou != nullptr) verrou->l_type = F_UNLCK;
       return 0;

@@ -449,7 +449,7 @@ BOOL WINAPI simDeviceIoControl(HANDLE h, DWORD code, LPVOID entree, DWORD taille
       return TRUE;
     case 0x2D1080: {
       STORAGE_DEVICE_NUMBER n = {};
-      n.DeviceType = FILE_DEVICE_DISK;
+      n.DeviceType = v.type == "cdrom" ? FILE_DEVICE_CD_ROM : FILE_DEVICE_DISK;
       n.DeviceNumber = v.numeroAnnonce >= 0 ? static_cast<DWORD>(v.numeroAnnonce) : v.disque;
       n.PartitionNumber = v.partition;
       return repondre(&n, sizeof n, sortie, tailleSortie, rendus);

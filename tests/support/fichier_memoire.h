@@ -1,7 +1,10 @@
 // A backup file held in memory for archlens' shared report and checks: the
 // tests and the fuzz target run them without a file system. Reads follow a
 // position as a file's would; nothing is printed as a system error report.
+// A read gives at most `morceau` bytes (a pipe's data so far), and `zeros`
+// bytes of 0 follow the content (a file too long to hold).
 #pragma once
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -11,7 +14,8 @@
 
 class FichierMemoire : public FichierArchlens {
  public:
-  explicit FichierMemoire(std::string octets) : octets_(std::move(octets)) {}
+  explicit FichierMemoire(std::string octets, uint32_t morceau = UINT32_MAX, uint64_t zeros = 0)
+      : octets_(std::move(octets)), morceau_(morceau), zeros_(zeros) {}
 
   bool lire(void* tampon, uint32_t nombre, const char* message) override {
     uint32_t lus = 0;
@@ -25,10 +29,15 @@ class FichierMemoire : public FichierArchlens {
   bool lireDonnees(void* tampon, uint32_t nombre, uint32_t* lus) override {
     *lus = 0;
     if (ferme_) return false;
-    if (position_ >= octets_.size()) return true;
-    uint64_t reste = octets_.size() - position_;
+    const uint64_t longueur = octets_.size() + zeros_;
+    if (position_ >= longueur) return true;
+    uint64_t reste = longueur - position_;
+    if (nombre > morceau_) nombre = morceau_;
     *lus = reste < nombre ? static_cast<uint32_t>(reste) : nombre;
-    memcpy(tampon, octets_.data() + position_, *lus);
+    size_t contenu = position_ < octets_.size() ? octets_.size() - position_ : 0;
+    if (contenu > *lus) contenu = *lus;
+    if (contenu != 0) memcpy(tampon, octets_.data() + position_, contenu);
+    memset(static_cast<char*>(tampon) + contenu, 0, *lus - contenu);
     position_ += *lus;
     ++lectures_;
     return true;
@@ -44,6 +53,8 @@ class FichierMemoire : public FichierArchlens {
 
  private:
   std::string octets_;
+  uint32_t morceau_;
+  uint64_t zeros_;
   uint64_t position_ = 0;
   bool ferme_ = false;
   int fermetures_ = 0;

@@ -592,6 +592,11 @@ TEST_F(Disques, GeometrieDeLaTable) {
       "label: dos\nstart=63, size=32067, type=83\nstart=32130, size=48195, type=83\n";
   const std::string incoherente =
       "label: dos\nstart=2048, size=10000, type=83\nstart=20480, size=10001, type=83\n";
+  // The second partition ends on head 253, then on sector 62, of a cylinder.
+  const std::string autreTete =
+      "label: dos\nstart=63, size=32067, type=83\nstart=32130, size=48132, type=83\n";
+  const std::string autreSecteur =
+      "label: dos\nstart=63, size=32067, type=83\nstart=32130, size=48194, type=83\n";
   const uint64_t n = (64 << 20) / 512;
   struct Cas {
     const char* nom;
@@ -603,6 +608,8 @@ TEST_F(Disques, GeometrieDeLaTable) {
       {"table coherente", &coherente, 0, 0, 0, 0, 0, 255, 63, (n + 16064) / 16065},
       {"coherente malgre -hs", &coherente, 4, 16, 32, 0, 0, 255, 63, (n + 16064) / 16065},
       {"incoherente sans option", &incoherente, 0, 0, 0, 0, 0, 16, 32, 256},
+      {"une autre tete de fin", &autreTete, 0, 0, 0, 0, 0, 16, 32, 256},
+      {"un autre secteur de fin", &autreSecteur, 0, 0, 0, 0, 0, 16, 32, 256},
       {"incoherente -hs 64 32", &incoherente, 4, 64, 32, 0, 0, 64, 32, 64},
       {"-hs hors limites", &incoherente, 4, 64, 64, 0, 0, 16, 32, 256},
       {"-hs parttable incoherente", &incoherente, 3, 0, 0, 0, 0, 16, 32, 256},

@@ -401,23 +401,24 @@ TEST_F(ListesGPT, TablesAbimeesRefusees) {
 }
 
 TEST_F(ListesGPT, EntreesParticulieres) {
-  sgdisk("-n 1:2048:+1M -n 2:0:+1M -n 3:0:+1M -n 4:0:+1M -n 5:0:+1M -n 6:0:+1M");
+  sgdisk("-n 1:2048:+1M -n 2:0:+1M -n 3:0:+1M -n 4:0:+1M -n 5:0:+1M -n 6:0:+1M -n 7:0:+1M");
   std::vector<VueGPT> outil = vueSgdisk();
-  ASSERT_EQ(outil.size(), 6u);
+  ASSERT_EQ(outil.size(), 7u);
   // 2: last sector below the first; 3: no type; 4: no unique GUID;
-  // 5: ends at the last 64-bit sector; 6: past the disk's end.
+  // 5: ends at the last 64-bit sector; 6: past the disk's end; 7: one sector.
   entree(2, 40, le(outil[1].premier - 10, 8));
   entree(3, 0, std::vector<uint8_t>(16, 0));
   entree(4, 16, std::vector<uint8_t>(16, 0));
   entree(5, 40, le(~0ull, 8));
   entree(6, 32, le(1ull << 40, 8));
   entree(6, 40, le((1ull << 40) + 99, 8));
+  entree(7, 40, le(outil[6].premier, 8));
   Disque* d = creer();
   ASSERT_NE(d, nullptr);
   bool gpt = false;
   std::vector<VueGPT> liste = lister(d, &gpt);
   EXPECT_TRUE(gpt);
-  ASSERT_EQ(liste.size(), 4u);
+  ASSERT_EQ(liste.size(), 5u);
   EXPECT_EQ(liste[0].numero, 1);
   EXPECT_EQ(liste[1].numero, 2);
   // No sector at all: last = first + count - 1 lies before the first.
@@ -429,6 +430,8 @@ TEST_F(ListesGPT, EntreesParticulieres) {
   EXPECT_EQ(liste[3].numero, 6);
   EXPECT_EQ(liste[3].premier, 1ull << 40);
   EXPECT_EQ(liste[3].dernier, (1ull << 40) + 99);
+  EXPECT_EQ(liste[4].numero, 7);
+  EXPECT_EQ(liste[4].dernier, liste[4].premier);
 }
 
 }  // namespace

@@ -90,12 +90,18 @@ TEST(GeometrieWindows, ReponsesDesDeuxCodes) {
     Reponse r;
     int detection;  // 0 none, 1 int13, 2 exint13
     Attendu attendu;
+    uint32_t tailleExInt13 = 30;
   } cas[] = {
       // The BIOS of a 2 TB disk cannot count its cylinders: DiskSize gives the size.
       {"2 TB", Reponse(243201, 255, 63, 512, deuxTo), 0, {true, 1023, 254, 63, 3907029168ULL, 512}},
       {"int13 maxima", Reponse(1000, 255, 63, 512, 1000ULL * 255 * 63 * 512), 1,
        {true, 999, 254, 63, 1000ULL * 255 * 63, 512}},
       {"exint13 counts", Reponse(500, 16, 63, 512, 0), 2, {true, 499, 15, 63, 500ULL * 16 * 63, 512}},
+      // Its counts (500 x 16 x 63) only from a record longer than 25 bytes.
+      {"exint13 of 26 bytes", Reponse(1000, 255, 63, 512, 1000ULL * 255 * 63 * 512), 2,
+       {true, 499, 15, 63, 1000ULL * 255 * 63, 512}, 26},
+      {"exint13 of 25 bytes", Reponse(1000, 255, 63, 512, 1000ULL * 255 * 63 * 512), 2,
+       {true, 999, 254, 63, 1000ULL * 255 * 63, 512}, 25},
       {"4096-byte sectors", Reponse(100, 255, 63, 4096, 100ULL * 255 * 63 * 4096), 0,
        {true, 99, 254, 63, 100ULL * 255 * 63, 4096}},
       {"520-byte sectors", Reponse(100, 255, 63, 520, 100ULL * 255 * 63 * 520), 0, {false, 0, 0, 0, 0, 0}},
@@ -117,7 +123,7 @@ TEST(GeometrieWindows, ReponsesDesDeuxCodes) {
       DISK_DETECTION_INFO* d = c.r.detection();
       d->SizeOfDetectInfo = sizeof *d;
       d->DetectionType = DetectExInt13;
-      d->ExInt13.ExBufferSize = 30;
+      d->ExInt13.ExBufferSize = c.tailleExInt13;
       d->ExInt13.ExCylinders = 500;
       d->ExInt13.ExHeads = 16;
       d->ExInt13.ExSectorsPerTrack = 63;

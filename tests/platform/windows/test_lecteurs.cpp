@@ -183,10 +183,12 @@ TEST(Correspondances, CheminDePeripheriqueAvant2000) {
 TEST(Correspondances, LeDisqueDesCiblesEtDesVolumes) {
   // D names disk 1 in its target: disk 1's, whatever its volume says (its
   // volume name, enumerated, goes where the volume says). E is a
-  // HarddiskVolume target: the disk its volume reports.
+  // HarddiskVolume target: the disk its volume reports. K, a CD-ROM device
+  // numbered 0, is on no disk.
   std::string lignes =
       "volume D 1 1M 16M target=partition partition=1 number=0\n"
-      "volume E 1 19M 16M number=0\n";
+      "volume E 1 19M 16M number=0\n"
+      "volume K 0 36M 8M type=cdrom\n";
   EXPECT_EQ(correspondances(lignes, 0, mbrLogiques, false),
             "\\\\?\\Volume{6c656e73-0001-0000-0000-000000000800}\nE:\n-\n-\n");
   EXPECT_EQ(correspondances(lignes, 1, mbrLogiques, false), "D:\n-\n-\n-\n");
