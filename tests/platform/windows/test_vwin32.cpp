@@ -1,7 +1,7 @@
 // The VWIN32 gateway and the BIOS and DOS calls: the control codes, the NT
-// family where nothing reaches the device, and on the i686 build the 9x road
-// over the simulated BIOS (extended and CHS-only drives, retries, the write
-// verify rules, the DOS forms over the volumes).
+// family where nothing reaches the device, and the 9x road over the
+// simulated BIOS (extended and CHS-only drives, retries, the write verify
+// rules, the DOS forms over the volumes).
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -87,8 +87,6 @@ TEST(Vwin32, FamilleNTSansPeripherique) {
   EXPECT_EQ(r.sortie.rfind("Error: Error when calling interruption with WIN32 interface.", 0), 0u)
       << r.sortie;
 }
-
-#ifndef _WIN64
 
 // A 9x run in a child: the machine, the device and the limits, then the body.
 std::string neufX(const std::string& lignes, const std::function<void(MachineTemporaire&)>& corps) {
@@ -358,7 +356,5 @@ TEST(Vwin32NeufX, ParametresEtFichiersOuvertsDesVolumes) {
             "1 0001;0 440d;5 5 512 255 1048576 1000;0 440d;E:\\WIN386.SWP;1 0012;"
             "1 0207 0000;1 0207 0000;");
 }
-
-#endif
 
 }  // namespace
