@@ -162,8 +162,16 @@ void appelerInterruption(int interruption, DIOC_REGISTERS* registres) {
 }
 
 uint32_t adresseLineaire(const void* adresse) {
+#ifdef _WIN64
+  // Flat addresses are 32-bit: an address above 4 GiB is refused, never cut.
+  uintptr_t valeur = reinterpret_cast<uintptr_t>(adresse);
+  if (valeur > 0xFFFFFFFFu)
+    erreurFatale("Buffer address beyond 4 GiB for a VWIN32 call.", ERREUR_ARBRE_APPEL, 1);
+  return static_cast<uint32_t>(valeur);
+#else
   // Flat addresses are 32-bit: the 9x family runs only the i686 build.
   return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(adresse));
+#endif
 }
 
 void reinitialiserLecteur(const T_AccesDisque* acces) {

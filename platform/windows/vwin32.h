@@ -72,7 +72,8 @@ DWORD codeControleVwin32(int interruption, uint32_t eax);
 // Runs the interrupt (0x13, 0x21, 0x25, 0x26) on the block; any refusal (an
 // interrupt or function outside the table, no device, a failed call) is fatal.
 void appelerInterruption(int interruption, DIOC_REGISTERS* registres);
-// The flat 32-bit address of a buffer, as the real-mode services take it.
+// The flat 32-bit address of a buffer, as the real-mode services take it;
+// on x86-64 an address above 4 GiB is fatal.
 uint32_t adresseLineaire(const void* adresse);
 
 // 9x: int 13h AH=00h on the key's drive, then a 500 ms pause; NT: nothing.

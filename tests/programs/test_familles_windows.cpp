@@ -1,8 +1,7 @@
 // Whole runs of archlens and tablens on each Windows family, in a child per
 // machine (the family is asked once per run): archlens opens its file by
 // the wide calls on NT and by the narrow ones on 9x, with the same report
-// either way; tablens finds no disk on 9x. The 9x machines run on the i686
-// build only.
+// either way; tablens finds no disk on 9x.
 #ifdef _WIN32
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -30,20 +29,13 @@
 
 namespace {
 
-const char* const VERSIONS[] = {
-    "xp",
-#ifndef _WIN64
-    "98",
-#endif
-};
+const char* const VERSIONS[] = {"xp", "98"};
 
-#ifndef _WIN64
 // Each machine has a folder of its own: its name is left out.
 std::string sansDossierMachine(const std::string& sortie) {
   static const std::regex dossier("lens_machine_[0-9]+_[0-9]+");
   return std::regex_replace(sortie, dossier, "lens_machine");
 }
-#endif
 
 std::string apresBanniere(const std::string& sortie) {
   size_t fin = sortie.find('\n');
@@ -157,12 +149,10 @@ TEST_P(ArchlensFamilles, MemeRapportParLesDeuxRoutes) {
         << rapport;
     EXPECT_NE(rapport.find(fin), std::string::npos) << rapport;
   }
-#ifndef _WIN64
   // The 9x road: the narrow calls alone, the same report.
   ResultatEnfant neufX = archlensSur("98", c);
   EXPECT_EQ(neufX.statut, c.statut);
   EXPECT_EQ(sansDossierMachine(neufX.sortie), sansDossierMachine(rapport) + "[A 2 W 0]");
-#endif
 }
 
 INSTANTIATE_TEST_SUITE_P(Archlens, ArchlensFamilles, testing::ValuesIn(casArchlens),

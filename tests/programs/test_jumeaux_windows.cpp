@@ -128,6 +128,7 @@ struct CasComparaison {
   // Wine takes the command line's code page from it.
   const char* langue = "C";
   uint64_t longueur = 0;  // the file then made this long (sparse), unless 0
+  const char* machine = "";  // the machine's lines, for both twins
 };
 
 void PrintTo(const CasComparaison& c, std::ostream* flux) { *flux << c.nom; }
@@ -150,6 +151,9 @@ const CasComparaison casComparaison[] = {
     // ('\x80' there is the euro sign, not U+0080).
     {"nom_hors_ascii", "\xe2\x82\xacuro.bak", octetsSauvegarde(systemeFichiers()),
      {"-noterm", "-t", "\xe2\x82\xacuro.bak"}, 0, {}, "C.UTF-8"},
+    // On Windows 98 the file is opened by its narrow name: the same report.
+    {"systeme_fichiers_verifie_98", "s.bak", octetsSauvegarde(systemeFichiers()),
+     {"-noterm", "-t", "s.bak"}, 0, {}, "C", 0, "windows 98\n"},
     // The Windows main has no file-type test, and its error texts are the
     // system's message table.
     {"fichier_absent", "absent.bak", "", {"-noterm", "-t", "absent.bak"}, 1,
@@ -169,7 +173,7 @@ TEST_P(ComparaisonArchlens, MemeRapportQueLinux) {
   std::string absence = absenceWine("archlens");
   if (!absence.empty()) GTEST_SKIP() << absence;
   MachineTemporaire m;
-  m.machine("");
+  m.machine(c.machine);
   if (!c.contenu.empty()) m.ecrire(c.fichier, c.contenu);
   if (c.longueur != 0) {
     ASSERT_EQ(m.commande("truncate -s " + std::to_string(c.longueur) + " " + c.fichier), 0);
@@ -203,6 +207,7 @@ struct CasWindows {
   std::string machine;
   std::vector<std::string> arguments;
   int statut;
+  const char* preparation = "";  // shell, run in ROOT after preparerImages
 };
 
 void PrintTo(const CasWindows& c, std::ostream* flux) { *flux << c.programme << "/" << c.nom; }
@@ -215,6 +220,16 @@ const std::string DISQUES =
     "volume C 0 1M 32M fs=FAT32\n"
     "volume D 0 33M 31M fs=NTFS busy\n"
     "volume E 1 1M 3145727M fs=NTFS\n";
+
+// The same drives on Windows 9x, C: a FAT16 file system (mkfs.fat).
+const std::string DISQUES_9X =
+    "drive 0 images/disque.img\n"
+    "drive 1 images/grand.img ssz=4096\n"
+    "volume C 0 1M 32M fs=FAT16\n"
+    "volume D 0 33M 31M busy\n";
+const char* const FAT16_C =
+    "mkfs.fat -F 16 -g 255/63 -h 2048 -i 4c454e53 -n LENS --offset 2048 images/disque.img 32768"
+    " >/dev/null";
 
 const CasWindows casWindows[] = {
     {"platlens", "deux_disques", DISQUES, {"-noterm"}, 0},
@@ -240,6 +255,15 @@ const CasWindows casWindows[] = {
     {"vollens", "tous_les_lecteurs", DISQUES, {"-noterm"}, 0},
     {"vollens", "nom_de_lecteur_faux", "", {"c:\\"}, 1},
     {"vollens", "deux_lecteurs", "", {"c", "1"}, 1},
+    // The 9x family: BIOS calls for the disks (none counted), DOS calls for
+    // the drives.
+    {"platlens", "bios_etendu_98", "windows 98\n" + DISQUES_9X, {"0"}, 0},
+    {"platlens", "bios_3_to_secteurs_4096_98", "windows 98\n" + DISQUES_9X, {"-noterm", "1"}, 0},
+    {"platlens", "bios_sans_extensions_95", "windows 95\ndrive 0 images/disque.img noext\n",
+     {"0"}, 0},
+    {"platlens", "aucun_disque_me", "windows me\n" + DISQUES_9X, {"-noterm"}, 0},
+    {"vollens", "lecteur_c_fat16_98", "windows 98\n" + DISQUES_9X, {"c"}, 0, FAT16_C},
+    {"vollens", "lecteur_occupe_98", "windows 98\n" + DISQUES_9X, {"D:"}, 0},
 };
 
 class JumeauWindows : public testing::TestWithParam<CasWindows> {};
@@ -250,6 +274,9 @@ TEST_P(JumeauWindows, SortieAttendue) {
   if (!absence.empty()) GTEST_SKIP() << absence;
   MachineTemporaire m;
   ASSERT_TRUE(preparerImages(m));
+  if (*c.preparation != '\0') {
+    ASSERT_EQ(m.commande(c.preparation), 0) << c.preparation;
+  }
   m.machine(c.machine);
   Execution w = lancer(c.programme, true, m, c.arguments, "\n");
   EXPECT_EQ(w.statut, c.statut);

@@ -134,7 +134,6 @@ INSTANTIATE_TEST_SUITE_P(PlatlensNT, ReponseEtendue, testing::ValuesIn(casRepons
                            return std::string(i.param.nom);
                          });
 
-#ifndef _WIN64
 // The 9x road through the BIOS of a simulated Windows 98 (a child: the
 // device's exit function stays there). Disk 0 has the extensions, disk 1
 // has none, disk 2 is absent. AH=15h leaves the sector count in DX, so the
@@ -186,7 +185,6 @@ INSTANTIATE_TEST_SUITE_P(Platlens9x, Bios9x, testing::ValuesIn(casBios),
                          [](const testing::TestParamInfo<CasBios>& i) {
                            return std::string(i.param.nom);
                          });
-#endif
 
 }  // namespace
 #endif

@@ -60,8 +60,7 @@ TEST(VerrousNomsWindows, LettreParVolumeNomParChemin) {
                           "dismount \\\\.\\C:\nunlock \\\\.\\C:\n]");
 }
 
-#ifndef _WIN64
-// The 9x road (i686, run only where the 32-bit wine is installed).
+// The 9x road: the DOS lock refused, then the drive's open files.
 TEST(VerrousNomsWindows, RefusSur9xAvecFichiersOuverts) {
   ResultatEnfant r = surMachine("windows 98\ndrive 0 d.img\nvolume D 0 20M 8M busy\n", [] {
     bool lectureSeule;
@@ -73,7 +72,6 @@ TEST(VerrousNomsWindows, RefusSur9xAvecFichiersOuverts) {
                           "\nError number: 5.\nError message: access denied.\n"
                           "List of opened files:\nD:\\WIN386.SWP\n[]");
 }
-#endif
 
 }  // namespace
 #endif

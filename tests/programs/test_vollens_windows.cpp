@@ -1,7 +1,7 @@
 // vollens' NT checks on the geometry a volume reports: the sector size, the
 // media type, the heads and sectors per track, and which of the two
-// geometry answers is kept. The simulated volume answers the rest. On the
-// i686 build, the 9x road over the DOS calls of a simulated Windows 98.
+// geometry answers is kept. The simulated volume answers the rest. Then
+// the 9x road over the DOS calls of a simulated Windows 98.
 #ifdef _WIN32
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -137,7 +137,6 @@ INSTANTIATE_TEST_SUITE_P(VollensNT, GeometrieVolume, testing::ValuesIn(casGeomet
                            return std::string(i.param.nom);
                          });
 
-#ifndef _WIN64
 // A field of the boot sector's parameter block, at its offset in the sector.
 struct Champ {
   uint16_t position;
@@ -329,7 +328,6 @@ INSTANTIATE_TEST_SUITE_P(Vollens9x, Vollens9x, testing::ValuesIn(casNeufX),
                          [](const testing::TestParamInfo<Cas9x>& i) {
                            return std::string(i.param.nom);
                          });
-#endif
 
 }  // namespace
 #endif

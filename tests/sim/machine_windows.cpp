@@ -568,13 +568,9 @@ HANDLE WINAPI simCreateFileA(LPCSTR nom, DWORD acces, DWORD partage, LPSECURITY_
   HandleSimule h;
   h.chemin = n;
   if (vwin32) {
-#ifdef _WIN64
-    return echecHandle(ERROR_FILE_NOT_FOUND);
-#else
     // The device exists only on the 9x family.
     if (!neufX()) return echecHandle(ERROR_FILE_NOT_FOUND);
     return nouveauHandle(h);
-#endif
   }
   const T_DisqueSimule* d = disqueNumero(static_cast<uint64_t>(numero));
   if (d == nullptr || neufX() || creation != OPEN_EXISTING) return echecHandle(ERROR_FILE_NOT_FOUND);
@@ -855,7 +851,6 @@ BOOL controleDisque(const HandleSimule& h, DWORD code, LPVOID entree, DWORD tail
   }
 }
 
-#ifndef _WIN64
 // ---------------------------------------------------------------- the VWIN32 device
 
 // BIOS and DOS answers: carry and status (AH for the BIOS, AX for DOS).
@@ -872,7 +867,18 @@ void echouerDos(DIOC_REGISTERS_SIMULES* r, uint16_t code) {
   r->EAX = (r->EAX & 0xFFFF0000u) | code;
 }
 
-void* adresse(uint32_t lineaire) { return reinterpret_cast<void*>(static_cast<uintptr_t>(lineaire)); }
+// A flat address from the registers: 0 stays null, anything else must be
+// memory of this process (a cut pointer would be garbage: stop there).
+void* adresse(uint32_t lineaire) {
+  void* p = reinterpret_cast<void*>(static_cast<uintptr_t>(lineaire));
+  MEMORY_BASIC_INFORMATION zone;
+  if (lineaire != 0 && (VirtualQuery(p, &zone, sizeof zone) == 0 || zone.State != MEM_COMMIT)) {
+    fprintf(stderr, "machine: VWIN32 flat address 0x%08x is not this process's memory\n",
+            static_cast<unsigned>(lineaire));
+    abort();
+  }
+  return p;
+}
 
 // A fail directive on a BIOS or DOS function: its error becomes the status.
 bool refusInterruption(const std::string& nom, const std::string& cible, uint32_t* code) {
@@ -1168,7 +1174,6 @@ BOOL controleVwin32(DWORD code, LPVOID entree, DWORD tailleEntree, LPVOID sortie
   if (rendus != nullptr) *rendus = sizeof r;
   return TRUE;
 }
-#endif
 
 BOOL WINAPI simDeviceIoControl(HANDLE f, DWORD code, LPVOID entree, DWORD tailleEntree, LPVOID sortie,
                                DWORD tailleSortie, LPDWORD rendus, LPOVERLAPPED o) {
@@ -1178,11 +1183,7 @@ BOOL WINAPI simDeviceIoControl(HANDLE f, DWORD code, LPVOID entree, DWORD taille
   if (rendus != nullptr) *rendus = 0;
   if (injecte("DeviceIoControl", h->chemin)) return FALSE;
   if (h->disque != nullptr) return controleDisque(*h, code, entree, tailleEntree, sortie, tailleSortie, rendus);
-#ifndef _WIN64
   return controleVwin32(code, entree, tailleEntree, sortie, tailleSortie, rendus);
-#else
-  return sortieTrop(ERROR_INVALID_FUNCTION);
-#endif
 }
 
 void brancher(T_AppelsWindows& a) {
@@ -1289,10 +1290,6 @@ class Chargeur : public LecteurDirectives {
     if (m.size() != 2) return refus("windows VERSION");
     for (const Version& v : versions) {
       if (m[1] != v.nom) continue;
-#ifdef _WIN64
-      if (v.plateforme != VER_PLATFORM_WIN32_NT)
-        return refus("windows " + m[1] + ": the 9x family runs only the i686 build");
-#endif
       m_.version = &v;
       return true;
     }

@@ -371,8 +371,7 @@ TEST(DisquesWindowsVersions, MiseAJourEtVerrousDepuisXP) {
   EXPECT_EQ(avant.substr(avant.size() - 2), "|0");
 }
 
-#ifndef _WIN64
-// The 9x road (i686 build under `windows 98`): the BIOS decides between CHS
+// The 9x road (under `windows 98`): the BIOS decides between CHS
 // and extended access. A child per case: the family is asked once per run.
 std::string neufX(const std::string& lignes, uint64_t octets, bool accesStandard) {
   ResultatEnfant r = executerEnfant([lignes, octets, accesStandard] {
@@ -414,6 +413,5 @@ TEST(DisquesWindows9x, AccesStandardOuEtendu) {
   EXPECT_EQ(neufX("drive 0 d.img geo=100/16/63 ssz=4096\n", 100ULL * 16 * 63 * 4096, false),
             "extended 4096 100800 0");
 }
-#endif
 
 }  // namespace

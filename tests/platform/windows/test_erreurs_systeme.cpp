@@ -162,9 +162,7 @@ TEST(ErreursSysteme, FichiersOuvertsSeulementSur9xApresUnVerrouRefuse) {
   EXPECT_EQ(sortie.terminer(), "");
 }
 
-#ifndef _WIN64
-// The 9x road (i686 only: wine has no 9x family, so this runs only where
-// the 32-bit wine is installed).
+// The 9x road over the simulated VWIN32 device (wine has no 9x family).
 TEST(ErreursSysteme, TextesDOSSur9x) {
   ResultatEnfant r = executerEnfant([] {
     MachineTemporaire m;
@@ -193,6 +191,5 @@ TEST(ErreursSysteme, TextesDOSSur9x) {
   EXPECT_EQ(r.sortie.substr(0, attendu.size()), attendu);
   EXPECT_NE(r.sortie.find("List of opened files:\n"), std::string::npos);
 }
-#endif
 
 }  // namespace

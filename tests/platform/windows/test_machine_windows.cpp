@@ -19,9 +19,6 @@ TEST(MachineWindows, DirectivesRefusees) {
   } cas[] = {
       {"windows 3.1\n", "unknown version 3.1"},
       {"windows\n", "windows VERSION"},
-#ifdef _WIN64
-      {"windows 98\n", "the 9x family runs only the i686 build"},
-#endif
       {"drive 0 absent.img\n", "image absent.img is not a file"},
       {"drive 128 d.img\n", "bad drive number 128"},
       {"drive 0 d.img\ndrive 0 d.img\n", "drive 0 declared twice"},

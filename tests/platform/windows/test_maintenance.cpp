@@ -322,8 +322,7 @@ TEST(MaintenanceWindows, SecteursDUnVolumeNT) {
   appelsWindows.CloseHandle(h);
 }
 
-#ifndef _WIN64
-// The 9x roads (i686 build under `windows 98`).
+// The 9x roads (under `windows 98`).
 TEST(MaintenanceWindows9x, RedemarrageRefuseEtFormesDuVolume) {
   ResultatEnfant r = executerEnfant([] {
     MachineTemporaire m;
@@ -356,6 +355,5 @@ TEST(MaintenanceWindows9x, RedemarrageRefuseEtFormesDuVolume) {
   EXPECT_EQ(r.statut, 0) << r.sortie;
   EXPECT_EQ(r.sortie, "1 2 2 1 2");
 }
-#endif
 
 }  // namespace

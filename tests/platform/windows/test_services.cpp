@@ -24,9 +24,7 @@ struct VersionSimulee {
 };
 
 const VersionSimulee versionsSimulees[] = {
-#ifndef _WIN64
     {"95", false, 4, 0},  {"98", false, 4, 10}, {"me", false, 4, 90},
-#endif
     {"nt4", true, 4, 0},  {"2000", true, 5, 0}, {"xp", true, 5, 1},   {"2003", true, 5, 2},
     {"vista", true, 6, 0}, {"7", true, 6, 1},   {"10", true, 10, 0},
 };
@@ -75,10 +73,8 @@ TEST(VersionsWindows, PredicatsCachesParFamille) {
     const char* lignes;
     const char* attendu;
   } cas[] = {
-#ifndef _WIN64
       {"windows 98\n", "0000 0000 1"},
       {"windows me\n", "0000 0000 1"},
-#endif
       {"windows nt4\n", "1000 1000 1"},     {"windows 2000\n", "1100 1100 1"},
       {"windows xp\n", "1110 1110 1"},      {"windows 2003\n", "1110 1110 1"},
       {"windows vista\n", "1111 1111 1"},   {"windows 7\n", "1111 1111 1"},
@@ -112,10 +108,8 @@ TEST(ServicesWindows, PointsEntreeOptionnels) {
     const char* lignes;
     const char* attendu;
   } cas[] = {
-#ifndef _WIN64
       {"windows 95\n", "000 000"},
       {"windows me\n", "000 011"},
-#endif
       {"windows nt4\n", "000 010"},
       {"windows 2000\n", "111 011"},
       {"windows xp\n", "111 111"},

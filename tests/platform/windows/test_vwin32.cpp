@@ -1,7 +1,7 @@
 // The VWIN32 gateway and the BIOS and DOS calls: the control codes, the NT
-// family where nothing reaches the device, and on the i686 build the 9x road
-// over the simulated BIOS (extended and CHS-only drives, retries, the write
-// verify rules, the DOS forms over the volumes).
+// family where nothing reaches the device, and the 9x road over the
+// simulated BIOS (extended and CHS-only drives, retries, the write verify
+// rules, the DOS forms over the volumes).
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -87,8 +87,6 @@ TEST(Vwin32, FamilleNTSansPeripherique) {
   EXPECT_EQ(r.sortie.rfind("Error: Error when calling interruption with WIN32 interface.", 0), 0u)
       << r.sortie;
 }
-
-#ifndef _WIN64
 
 // A 9x run in a child: the machine, the device and the limits, then the body.
 std::string neufX(const std::string& lignes, const std::function<void(MachineTemporaire&)>& corps) {
@@ -257,20 +255,34 @@ TEST(Vwin32NeufX, FormesDOSSurLesVolumes) {
 }
 
 TEST(Vwin32NeufX, AppareilRefuseEstFatal) {
-  for (const char* refus : {"fail CreateFileA \\\\.\\vwin32 ERROR_FILE_NOT_FOUND\n",
-                            "fail VWIN32_DIOC_DOS_INT13 * ERROR_GEN_FAILURE\n"}) {
-    ResultatEnfant r = executerEnfant([refus] {
+  static uint8_t secteur[512];
+  const char* const REFUS = "Error: Error when calling interruption with WIN32 interface.";
+  const struct {
+    const char* refus;
+    void* tampon;
+    const char* message;
+  } cas[] = {
+      {"fail CreateFileA \\\\.\\vwin32 ERROR_FILE_NOT_FOUND\n", secteur, REFUS},
+      {"fail VWIN32_DIOC_DOS_INT13 * ERROR_GEN_FAILURE\n", secteur, REFUS},
+#ifdef _WIN64
+      // A buffer above 4 GiB: refused before any call, never cut to 32 bits.
+      {"", reinterpret_cast<void*>(0x100000200ull),
+       "Error: Buffer address beyond 4 GiB for a VWIN32 call."},
+#endif
+  };
+  for (const auto& c : cas) {
+    ResultatEnfant r = executerEnfant([c] {
       MachineTemporaire m;
       m.image("d.img", 1 << 20);
-      m.machine(std::string("windows 95\ndrive 0 d.img\n") + refus);
+      m.machine(std::string("windows 95\ndrive 0 d.img\n") + c.refus);
       if (!m.installer()) afficherMessage("%s", m.erreur().c_str());
       ouvrirVwin32();
+      initialiserTransferts();
       T_AccesDisque acces = {0x80, nullptr};
-      reinitialiserLecteur(&acces);
+      lireSecteursDisque(&acces, 0, 1, 512, c.tampon);
     });
-    EXPECT_EQ(r.statut, 1) << refus;
-    EXPECT_EQ(r.sortie.rfind("Error: Error when calling interruption with WIN32 interface.", 0), 0u)
-        << r.sortie;
+    EXPECT_EQ(r.statut, 1) << c.refus;
+    EXPECT_EQ(r.sortie.rfind(c.message, 0), 0u) << r.sortie;
   }
 }
 
@@ -358,7 +370,5 @@ TEST(Vwin32NeufX, ParametresEtFichiersOuvertsDesVolumes) {
             "1 0001;0 440d;5 5 512 255 1048576 1000;0 440d;E:\\WIN386.SWP;1 0012;"
             "1 0207 0000;1 0207 0000;");
 }
-
-#endif
 
 }  // namespace
