@@ -141,7 +141,6 @@ const CasWindows casWindows[] = {
      "truncate -s 1M images/a.img\n"
      "printf 'label: dos\\nlabel-id: 0x1\\nstart=63, size=1000\\n' | sfdisk -q images/a.img\n",
      UN_DISQUE_MBR, {"-d", "-noterm"}, 0, true},
-    // No relaunch without -noterm; usage errors.
     // Windows 98: no disk is counted; a disk given by number is made from
     // the BIOS answers, and its transfers are refused (disk number not below
     // the count), so its table reads as empty.
@@ -149,6 +148,7 @@ const CasWindows casWindows[] = {
      "windows 98\n%MBR%", {"-noterm"}, 0, false},
     {"neufx_disque_0", "truncate -s 64M images/a.img; mbr images/a.img\n",
      "windows 98\n%MBR%", {"-noterm", "0"}, 0, false},
+    // No relaunch without -noterm; usage errors.
     {"sans_argument", "", "windows xp\n", {}, 0, true},
     {"option_inconnue", "", "windows xp\n", {"-x"}, 1, true},
     {"aide_oblique", "", "windows xp\n", {"/?"}, 1, true},
