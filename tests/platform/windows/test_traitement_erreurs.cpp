@@ -75,7 +75,12 @@ TEST(CrashWindows, SecondeExceptionPendantLeRapport) {
         provoquerFaute();
       },
       "\n");
+#ifdef _WIN64
   EXPECT_EQ(r.statut, 255);
+#else
+  // On i386 the second fault reaches the thread-start handler as a nested call, which may skip it.
+  EXPECT_TRUE(r.statut == 255 || r.statut == STATUT_ACCES_INVALIDE) << r.statut;
+#endif
   EXPECT_EQ(r.sortie, "[exit] emergency=1\n");
 }
 
