@@ -44,6 +44,8 @@ const CasPlatlens casPlatlens[] = {
     {"verrou_refuse", sdb("") + "fail fcntl /dev/sdb EAGAIN\n", {"-noterm"}, "", 0},
     {"taille_secteur_refusee", sdb("ssz=none"), {"-noterm"}, "", 0},
     {"taille_64_bits_refusee", sdb("") + "fail BLKGETSIZE64 /dev/sdb EIO\n", {"-noterm"}, "", 0},
+    {"taille_32_bits_secteurs_de_4096",
+     sdb("ssz=4096") + "fail BLKGETSIZE64 /dev/sdb EIO\n", {"-noterm"}, "", 0},
     {"tailles_64_et_32_bits_refusees",
      sdb("") + "fail BLKGETSIZE64 /dev/sdb EIO\nfail BLKGETSIZE /dev/sdb EINVAL\n", {"-noterm"},
      "", 0},

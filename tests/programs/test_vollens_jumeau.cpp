@@ -85,6 +85,8 @@ const CasVollens casVollens[] = {
     {"taille_secteur_refusee", sdb("ssz=none"), {}, {"-noterm", ARG_SDB}, "", 0},
     {"taille_64_bits_refusee", sdb("") + "fail BLKGETSIZE64 /dev/sdb EIO\n", {},
      {"-noterm", ARG_SDB}, "", 0},
+    {"taille_32_bits_secteurs_de_4096", sdb("ssz=4096") + "fail BLKGETSIZE64 /dev/sdb EIO\n",
+     {}, {"-noterm", ARG_SDB}, "", 0},
     {"tailles_64_et_32_bits_refusees",
      sdb("") + "fail BLKGETSIZE64 /dev/sdb EIO\nfail BLKGETSIZE /dev/sdb EINVAL\n", {},
      {"-noterm", ARG_SDB}, "", 0},

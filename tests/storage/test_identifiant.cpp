@@ -17,6 +17,7 @@ TEST(Identifiant, EgaliteSelonLeType) {
       {"disk vs floppy", d0, Id(ID_DISQUETTE, 0u), false},
       {"part 1 of disk 0, fresh parent", Id(ID_PARTITION_MBR, &d0, 1), Id(ID_PARTITION_MBR, &copieD0, 1), true},
       {"part 1 of disks 0 and 1", Id(ID_PARTITION_MBR, &d0, 1), Id(ID_PARTITION_MBR, &d1, 1), false},
+      {"parts 1 and 2 of disk 0", Id(ID_PARTITION_MBR, &d0, 1), Id(ID_PARTITION_MBR, &d0, 2), false},
       {"MBR 5 vs GPT 5", Id(ID_PARTITION_MBR, &d0, 5), Id(ID_PARTITION_GPT, &d0, 5), false},
       {"device paths", Id("/dev/sda"), Id(ID_PERIPHERIQUE, "/dev/sda"), true},
       {"device case", Id("/dev/sda"), Id("/dev/SDA"), false},

@@ -111,7 +111,7 @@ TEST_F(Declares, FstabEtCartesDeLAutomonteur) {
                   "# cd :/dev/sdf\n"
                   "fin :/dev/absent\n"
                   "dernier :/dev/sda\\");
-  machine_.ecrire("etc/auto.sun", "k :/dev/sdd\r\n");
+  machine_.ecrire("etc/auto.sun", "k -fstype=auto \\\r\n  :/dev/sdd\r\n");
   machine_.ecrire("etc/auto.vrai", "k :/dev/sde\n");
   machine_.ecrire("etc/auto.prog", "k :/dev/sdf\n");
   machine_.machine("block /dev/fuse 7:0 a.img\n");  // not the FUSE character device
