@@ -219,6 +219,9 @@ const Cas9x casNeufX[] = {
      "Drive is a CD drive.\nTry with using FAT32 function:\n", nullptr, nullptr},
     {"amovible", 'R', "volume R 0 20M 8M type=removable\n", {}, 0, -1,
      "Drive is removable.\nTry with using FAT32 function:\n", nullptr, nullptr},
+    // A map that names the letter itself: still removable, not remapped.
+    {"amovible_carte_sur_elle_meme", 'R', "volume R 0 20M 8M type=removable\n", {}, 18, -1,
+     "Drive is removable.\nTry with using FAT32 function:\n", nullptr, nullptr},
     {"type_indetermine", 'C', "fail GetDriveTypeA C:\\ 0\n", {}, 0, -1,
      "Drive type cannot be determined (ignored).\nTry with using FAT32 function:\n",
      PARAMETRES_FAT16, "[0]"},

@@ -183,6 +183,7 @@ struct Machine {
   std::vector<T_DisqueSimule> disques;
   std::vector<T_VolumeSimule> volumes;
   std::vector<Echec> echecs;
+  std::map<char, unsigned> niveauxVerrous;  // 9x logical lock levels held, by letter
   bool pressePapierOuvert = false;
   HGLOBAL pressePapier = nullptr;
   CRITICAL_SECTION verrou;
@@ -1079,10 +1080,18 @@ void ioctl21(DIOC_REGISTERS_SIMULES* r) {
   }
   if (ch != 0x08 && ch != 0x48) return echouerDos(r, INVALIDE);
   switch (cl) {
+    // Each lock takes one level and each unlock gives one back, as DOS
+    // counts them; the log shows what a run leaves held.
     case 0x4A:
       if (v->occupe) return echouerDos(r, REFUSE);
+      ++active->niveauxVerrous[lettre];
+      ajouterFichier("volumes.log", std::string("lock ") + lettre + ":\n", false);
       return;
-    case 0x6A: return;
+    case 0x6A:
+      if (active->niveauxVerrous[lettre] == 0) return echouerDos(r, INVALIDE);
+      --active->niveauxVerrous[lettre];
+      ajouterFichier("volumes.log", std::string("unlock ") + lettre + ":\n", false);
+      return;
     case 0x6D: {
       // An in-use volume holds the swap file open.
       char* tampon = static_cast<char*>(adresse(r->EDX));

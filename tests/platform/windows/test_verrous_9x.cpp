@@ -62,7 +62,7 @@ TEST(Verrous9x, LettresVerrouilleesParLesAppelsDOS) {
             "Error number: 5.\nError message: access denied.\n"
             "List of opened files:\nD:\\WIN386.SWP\n"
             "List of opened files:\n"
-            "[]");
+            "[lock C:\nlock C:\nunlock C:\nunlock C:\n]");
 }
 
 // The 08h form when the FAT32 one is refused; a refused second call gives
@@ -82,7 +82,7 @@ TEST(Verrous9x, FormesDesAppelsDeVerrou) {
         afficherMessage("%d %u %u\n", f == MESSAGE_ECHEC_VERROU, static_cast<unsigned>(erreurSysteme()),
                         static_cast<unsigned>(LockManager::volumeLocks().count()));
       });
-  EXPECT_EQ(r.sortie, "1 0 1\n1 5 1\n[]");
+  EXPECT_EQ(r.sortie, "1 0 1\n1 5 1\n[lock E:\nlock E:\nlock F:\nunlock F:\n]");
 }
 
 TEST(Verrous9x, VerrouPhysique) {

@@ -218,6 +218,8 @@ TEST(Vwin32NeufX, FormesDOSSurLesVolumes) {
         r += dos(0x21, 0x440E, 5, 0, 0);            // one letter for the drive
         r += dos(0x21, 0x440D, 5, 0x484A, 0);       // lock E:
         r += dos(0x21, 0x440D, 6, 0x484A, 0);       // F: in use
+        r += dos(0x21, 0x440D, 5, 0x486A, 0);       // unlock E:
+        r += dos(0x21, 0x440D, 5, 0x486A, 0);       // no level left
         std::vector<uint8_t> t(2 * 512);
         // E: begins at sector 64 of the drive.
 #pragma pack(push, 1)
@@ -250,6 +252,7 @@ TEST(Vwin32NeufX, FormesDOSSurLesVolumes) {
       });
   EXPECT_EQ(s,
             "0 4409 0000;0 4409 1000;1 000f 0000;0 4400 0000;0 440d 0000;1 0005 0000;"
+            "0 440d 0000;1 0001 0000;"
             "0 7305 0005;ok;0 0004 0024;ok;0 0004 0002;0 7305 0005;1 000f 0008;0 440d 0000;0 440d 0000;"
             "1 000f 0000;0 4400 0000;1");
 }
