@@ -61,7 +61,7 @@ Execution lancer(const std::string& programme, bool windows, const MachineTempor
                          "LANG=" + langue + " LENS_MACHINE=" + entreGuillemets(m.racine()) + " ";
   if (windows) {
     commande += "WINEPREFIX=" + entreGuillemets(prefixeWine()) +
-                " WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' wine " +
+                " WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' " LENS_WINE64 " " +
                 entreGuillemets(jumeauWindows(programme));
   } else {
     commande += entreGuillemets(programme);

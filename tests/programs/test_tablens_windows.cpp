@@ -31,7 +31,7 @@ Execution executerWindows(const MachineTemporaire& m, const std::vector<std::str
   m.ecrire("entree.txt", "");
   std::string commande = "env WINEPREFIX='" LENS_PREFIXE_WINE
                          "' WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' LENS_MACHINE='" +
-                         m.racine() + "' wine '" LENS_JUMEAU_TABLENS_WINDOWS "'";
+                         m.racine() + "' " LENS_WINE64 " '" LENS_JUMEAU_TABLENS_WINDOWS "'";
   for (const std::string& a : arguments) commande += " '" + a + "'";
   commande += " < '" + m.chemin("entree.txt") + "' 2> '" + m.chemin("erreur.txt") + "'";
   Execution e;
