@@ -447,6 +447,8 @@ TEST_F(Disques, CreationSurPeripheriquesSimules) {
       {"ssz=520", false, 0},        {"ssz=65536", false, 0}, {"ssz=256", false, 0},
       {"ssz=none", true, 512},      {"ssz=4096", true, 4096}, {"geo=none", false, 0},
       {"geo=255/63/8/2048", false, 0}, {"size=1000", false, 0}, {"ro", true, 512},
+      // The 32-bit size question counts 512-byte units whatever the sector size.
+      {"ssz=4096\nfail BLKGETSIZE64 * EIO", true, 4096},
   };
   for (const Cas& c : cas) {
     SCOPED_TRACE(c.options);
